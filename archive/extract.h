@@ -1,0 +1,22 @@
+// Entry extraction: walks the open archive and writes every entry that
+// matches a pattern below a destination directory, with its directories,
+// time and attributes, reporting each created file and directory.
+#pragma once
+
+#include <cstdint>
+
+constexpr int ERROR_MAKE_DIRECTORY = -302;
+constexpr int ERROR_SIZE_MISMATCH = -303;
+constexpr int ERROR_NO_MATCH = -306;
+constexpr int ERROR_DISK_SPACE = -309;
+// An entry's data is cut short, damaged, or reaches past what can be read.
+constexpr int ERROR_ENTRY_DATA = -310;
+// An entry name that would leave the destination, or a target path too long.
+constexpr int ERROR_ENTRY_NAME = -311;
+
+int archive_extract(const char* pattern, const char* destination, int use_paths);
+int disk_free_space(const char* path, double* bytes);
+int wildcard_match(const char* pattern, const char* name);
+int wildcard_match_part(const char* pattern, const char* text);
+int make_directories(const char* path);
+uint32_t entry_attributes_to_system(uint32_t attributes);

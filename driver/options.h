@@ -1,0 +1,53 @@
+// The command line: splitting a tail into words, the fixed table of 13
+// options, and the positional words. Every start of the program, builder or
+// self-extractor, parses its words with these rules.
+#pragma once
+
+#include <cstdint>
+
+constexpr int ERROR_OPTION_STORE = -8001;
+constexpr int ERROR_INVALID_OPTION = -8002;
+constexpr int ERROR_OPTION_ALREADY_SET = -8003;
+constexpr int ERROR_OPTION_MISSING_PARAMETER = -8004;
+constexpr int ERROR_NO_SUCH_POSITIONAL = -8005;
+// A command line of more words than the argument vector holds.
+constexpr int ERROR_TOO_MANY_WORDS = -8006;
+// A parameter or positional word longer than the buffer it must fit.
+constexpr int ERROR_WORD_TOO_LONG = -8007;
+
+constexpr uint32_t OPTION_GIVEN = 0x1;
+constexpr uint32_t OPTION_TAKES_PARAMETER = 0x2;
+
+constexpr int ARGUMENT_VECTOR_SIZE = 16;  // entry 0 and at most 15 words
+constexpr int OPTION_COUNT = 13;
+constexpr int OPTION_WORD_SIZE = 32;
+constexpr int OPTION_PARAMETER_SIZE = 255;
+constexpr int POSITIONAL_TABLE_SIZE = 255;
+
+struct option_entry {
+  char word[OPTION_WORD_SIZE];
+  uint32_t state;
+  char parameter[OPTION_PARAMETER_SIZE];
+};
+
+extern const char USAGE_TEXT[];
+
+// Splits text in place into at most capacity words stored from words[0];
+// gives the count. ERROR_TOO_MANY_WORDS when there are more (the count then
+// says how many were stored).
+int split_command_line(char* text, int* count, char** words, int capacity);
+
+int options_init();
+void options_set_prefixes(const char* prefixes);
+int options_parse(int argc, char** argv);
+int option_find(const char* word);
+int option_is_set(const char* word);
+// out holds OPTION_PARAMETER_SIZE bytes.
+int option_parameter(const char* word, char* out);
+int positional_add(const char* word);
+int positional_count();
+// out holds 256 bytes.
+int positional_get(int index, char* out);
+void options_free();
+// Clears the option table back to its start state (for tests and fuzzing).
+void options_reset();

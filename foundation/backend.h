@@ -1,0 +1,142 @@
+// The platform back-end: one small function per system call, defined once in
+// foundation/win32/ and once in foundation/posix/. Nothing outside those two
+// folders includes <windows.h> or POSIX headers; the portable fronts call only
+// these. This header must not include any status header: <windows.h> defines
+// macros (ERROR_FILE_NOT_FOUND, ERROR_CANCELLED, ...) that collide with ours.
+//
+// Unless said otherwise a function returns true on success. Paths are
+// zero-terminated single-byte strings in the platform's own form.
+#pragma once
+
+#include <cstdarg>
+#include <cstddef>
+#include <cstdint>
+
+// A HANDLE on Win32, a file descriptor on POSIX; -1 is no file.
+using file_handle = intptr_t;
+constexpr file_handle NO_FILE = -1;
+
+// ---- files (the file access layer's back-end) ----
+enum os_open_mode { OS_OPEN_READ, OS_OPEN_WRITE, OS_OPEN_READ_WRITE };
+enum os_seek_origin { OS_SEEK_SET = 0, OS_SEEK_CUR = 1, OS_SEEK_END = 2 };
+
+// Creates an empty file when none exists (exclusive create, then close); false
+// when the file exists or cannot be created.
+bool os_file_create_new(const char* name);
+// Opens an existing file; others may read it while it is open.
+bool os_file_open(const char* name, os_open_mode mode, file_handle* out);
+bool os_file_read(file_handle file, void* buffer, uint32_t count, uint32_t* done);
+bool os_file_write(file_handle file, const void* buffer, uint32_t count, uint32_t* done);
+// Moves the position; reports the new position (low 32 bits). False when the
+// position cannot be set (before the start, or a bad handle).
+bool os_file_seek(file_handle file, int32_t offset, os_seek_origin origin, uint32_t* position);
+void os_file_close(file_handle file);
+// Cuts the file at its current position.
+bool os_file_set_end(file_handle file);
+
+// File times are 100-nanosecond ticks since 1601-01-01 UTC on both platforms.
+using os_file_time = uint64_t;
+os_file_time os_time_now();
+// Null pointers leave that time unchanged.
+bool os_file_set_times(file_handle file, const os_file_time* creation,
+                       const os_file_time* last_access, const os_file_time* last_write);
+// The platform's DOS date/time conversion, fields taken as UTC. False for a
+// date or time the conversion refuses.
+bool os_dos_to_file_time(uint16_t dos_date, uint16_t dos_time, os_file_time* out);
+
+// ---- file-system names ----
+// System file attribute bits. OS_ATTR_EXECUTE has no Win32 meaning: on POSIX it
+// gives the owner (and, as the umask allows, group and others) execute rights.
+constexpr uint32_t OS_ATTR_READONLY = 0x01;
+constexpr uint32_t OS_ATTR_HIDDEN = 0x02;
+constexpr uint32_t OS_ATTR_SYSTEM = 0x04;
+constexpr uint32_t OS_ATTR_DIRECTORY = 0x10;
+constexpr uint32_t OS_ATTR_ARCHIVE = 0x20;
+constexpr uint32_t OS_ATTR_NORMAL = 0x80;
+constexpr uint32_t OS_ATTR_EXECUTE = 0x10000;
+constexpr uint32_t OS_ATTR_INVALID = 0xFFFFFFFF;
+
+// Attributes of whatever is at the path, without following a final symbolic
+// link; OS_ATTR_INVALID when nothing is there.
+uint32_t os_get_attributes(const char* path);
+bool os_set_attributes(const char* path, uint32_t attributes);
+bool os_dir_create(const char* path);
+// Removes an empty directory; on POSIX a symbolic link is removed as a link.
+bool os_dir_remove(const char* path);
+bool os_file_delete(const char* path);
+bool os_dir_change(const char* path);
+// Full path of a name (relative to the current directory), into a buffer of
+// size bytes; false when it does not fit or cannot be formed.
+bool os_full_path(const char* name, char* out, size_t size);
+// The running program's own file.
+bool os_module_path(char* out, size_t size);
+// The temporary folder, ending in the separator.
+bool os_temp_folder(char* out, size_t size);
+// Creates a new, empty, uniquely named file in the folder with the prefix
+// (the platform's temporary-name service) and gives its full name.
+bool os_temp_file_name(const char* folder, const char* prefix, char* out, size_t size);
+// Free bytes available to the caller on the volume of the path (Win32: the
+// drive root "X:\" with the run-time lookup of the extended query).
+bool os_disk_free_space(const char* path, double* bytes);
+
+// ---- memory (the pool's back-end) ----
+// Zero-filled, aligned to at least 4 bytes. Return 0 or ERROR_SYSTEM_MEMORY.
+int os_mem_alloc(uint32_t size, void** out);
+int os_mem_free(void* memory);
+
+// ---- diagnostics ----
+// Formats with the Win32 wvsprintfA rules into at most size-1 characters and a
+// zero (size at most 1024); gives the number of characters written.
+int os_vformat(char* out, size_t size, const char* format, va_list args);
+void debug_output(const char* text);
+
+// ---- run-time library loading (the optional log library) ----
+// The log library's entry: level, module name, call-site word, text. Win32
+// uses __stdcall, the convention of the platform's own exported functions.
+#ifdef _WIN32
+#define QORLOG_CALL __stdcall
+#else
+#define QORLOG_CALL
+#endif
+typedef int(QORLOG_CALL* os_log_entry)(int level, const char* module, uint32_t* site, const char* text);
+void* os_library_load(const char* name);
+void* os_library_symbol(void* library, const char* name);
+void os_library_free(void* library);
+
+// ---- processes ----
+uint32_t os_process_id();
+bool os_process_alive(uint32_t pid);
+// A launched program; the handle is opaque (none = nullptr).
+struct os_process {
+  void* process;
+  void* thread;
+};
+// Starts a command line (Win32: CreateProcessA as the extraction run describes;
+// POSIX: /bin/sh -c in the current directory).
+bool os_process_create(const char* command_line, os_process* out);
+// Opens a file through its association (Win32: ShellExecuteExA, verb "open";
+// POSIX: xdg-open). The process may be none when the platform gives none.
+bool os_shell_open(const char* file, os_process* out);
+enum os_wait_result { OS_WAIT_PROCESS_ENDED, OS_WAIT_INPUT, OS_WAIT_FAILED };
+// Waits for the process to end or for input to this thread's queue.
+os_wait_result os_wait_process_or_input(const os_process* process);
+void os_process_close(os_process* process);
+void os_sleep(uint32_t milliseconds);
+
+// ---- the clean-up key store (Win32 registry; POSIX a private file store) ----
+// A key path uses "\" between components, such as "Software\QOR\QPK2EXE\   1a4".
+// Win32 creates it under HKEY_LOCAL_MACHINE, falling back to HKEY_CURRENT_USER
+// when that is refused; opening looks in both, HKLM first.
+using os_key = void*;
+bool os_key_create(const char* path, os_key* out);
+bool os_key_open(const char* path, os_key* out);
+bool os_key_value_count(os_key key, uint32_t* count);
+// Value data is at most 255 bytes.
+bool os_key_set_value(os_key key, const char* name, const char* data, uint32_t size);
+bool os_key_get_value(os_key key, const char* name, char* data, uint32_t size);
+bool os_key_delete_value(os_key key, const char* name);
+void os_key_close(os_key key);
+bool os_key_delete(const char* path);
+// Names of the subkeys of a key path, for finding leftover clean-up keys.
+// Calls visit once per subkey name; false when the key cannot be read.
+bool os_key_list(const char* path, void (*visit)(const char* name, void* context), void* context);

@@ -1,0 +1,37 @@
+// The file access layer: every file operation of the program, with status
+// codes, the open-mode table and no buffering of its own. Positions and sizes
+// are 32-bit; files of 2 GiB and more are outside what it supports.
+#pragma once
+
+#include <cstdint>
+
+#include "foundation/backend.h"
+
+constexpr int ERROR_FILE_OPEN = -1;
+constexpr int ERROR_FILE_READ = -2;
+constexpr int ERROR_FILE_WRITE = -3;
+constexpr int ERROR_FILE_SEEK = -7;
+constexpr int ERROR_FILE_NOT_FOUND = -9;
+constexpr int ERROR_FILE_END = -11;
+constexpr int ERROR_DIR_CHANGE = -1150;
+
+constexpr uint32_t FILE_MODE_READ = 0;
+constexpr uint32_t FILE_MODE_WRITE = 0x001;
+constexpr uint32_t FILE_MODE_READ_WRITE = 0x002;
+constexpr uint32_t FILE_MODE_CREATE = 0x100;
+
+constexpr int FILE_SEEK_SET = 0;
+constexpr int FILE_SEEK_CUR = 1;
+constexpr int FILE_SEEK_END = 2;
+
+int file_start();
+int file_stop();
+int file_open(const char* name, file_handle* handle, uint32_t mode);
+int file_read(file_handle handle, void* buffer, int count, int* done);
+int file_write(file_handle handle, const void* buffer, int count, int* done);
+int file_seek(file_handle handle, int32_t offset, int origin);
+int file_tell(file_handle handle, int* position);
+int file_close(file_handle handle);
+int file_size(file_handle handle, int* size);
+int file_exists(const char* name);
+int dir_change(const char* path);

@@ -1,0 +1,31 @@
+// The interaction dispatcher and the user interface's start and stop: every
+// message, question and progress report reaches the user through ui_notify.
+#pragma once
+
+#include "ui/events.h"
+
+constexpr int INTERACTION_SILENT = 1;
+constexpr int INTERACTION_QUIET = 2;
+constexpr int INTERACTION_NORMAL = 3;
+constexpr int RESPONSE_ASK = 1;
+constexpr int RESPONSE_AUTOMATIC = 2;
+
+int ui_notify(unsigned event, const char* text);
+void ui_set_interaction_mode(int mode);
+void ui_set_response_mode(int mode);
+void ui_set_automatic_response(int response);
+void ui_set_title(const char* title);
+void ui_message(const char* text);
+bool ui_ask_yes_no(const char* format, ...);
+// Does not return for a negative status: the process ends with exit status -1.
+void ui_report_error(int status, const char* text);
+void ui_pump_messages();
+
+// The module instance the dialogs, icon and bitmap are loaded from.
+void ui_set_instance(void* instance);
+int ui_init();
+void ui_term();
+void ui_show_continue(int show);
+// The status window (none = nullptr) and whether a window still exists.
+void* ui_status_window();
+bool ui_window_exists(void* window);
