@@ -1,0 +1,37 @@
+#!/bin/bash
+# Installs what is missing, then builds and runs every test: the native build,
+# the same suite under AddressSanitizer + UndefinedBehaviorSanitizer, the
+# Windows build under Wine (with Xvfb for its windows) and the fuzz targets for
+# a bounded time. Usage: scripts/test.sh   (as root on Debian 12)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc)
+
+scripts/install-deps.sh --tests
+
+# One virtual display for the whole run; the Windows GUI tests drive it.
+if [ -z "${DISPLAY:-}" ]; then
+  for n in $(seq 90 120); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    trap 'kill $xvfb_pid 2>/dev/null || true' EXIT
+    export DISPLAY=":$n"
+    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+    break
+  done
+fi
+
+run_preset() {
+  echo "=== $1 ==="
+  cmake --preset "$1" >/dev/null
+  cmake --build --preset "$1" -j"$jobs"
+  ctest --preset "$1" -j"$jobs"
+}
+
+run_preset native
+run_preset asan
+run_preset win32
+
+echo "=== fuzz ==="
+fuzz/run.sh "${QPK_FUZZ_SECONDS:-60}"
