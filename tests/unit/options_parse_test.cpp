@@ -1,0 +1,272 @@
+// The option parse as a user sees it: which words are options, which are
+// parameters and which are positional words, and the status of a bad line.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "driver/options.h"
+
+namespace {
+
+struct status_case {
+  const char* tail;
+  int status;
+};
+
+// Each test starts from the table's start state and a fresh positional list.
+class OptionsParse : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    options_reset();
+    ASSERT_EQ(0, options_init());
+  }
+  void TearDown() override {
+    options_free();
+    options_reset();
+  }
+
+  // Parses words as the argument vector's entries 1 onward.
+  int parse_words(std::vector<std::string> words) {
+    words_ = std::move(words);
+    std::vector<char*> argv{const_cast<char*>("QPK2EXE")};
+    for (auto& word : words_) argv.push_back(word.data());
+    return options_parse(static_cast<int>(argv.size()), argv.data());
+  }
+
+  // Splits a command-line tail the way the program entry does, then parses.
+  int parse_line(const std::string& tail) {
+    std::vector<char> text(tail.begin(), tail.end());
+    text.push_back('\0');
+    char* words[ARGUMENT_VECTOR_SIZE - 1] = {};
+    int count = 0;
+    EXPECT_EQ(0, split_command_line(text.data(), &count, words, ARGUMENT_VECTOR_SIZE - 1));
+    return parse_words(std::vector<std::string>(words, words + count));
+  }
+
+  static std::vector<std::string> positionals() {
+    std::vector<std::string> result;
+    for (int i = 0; i < positional_count(); ++i) {
+      char word[256];
+      EXPECT_EQ(0, positional_get(i, word));
+      result.emplace_back(word);
+    }
+    return result;
+  }
+
+  static std::string parameter(const char* option) {
+    char text[OPTION_PARAMETER_SIZE] = "untouched";
+    EXPECT_GE(option_parameter(option, text), 0) << option << " takes a parameter";
+    return text;
+  }
+
+  // Parses each command line from a fresh start and checks its status.
+  void expect_statuses(const std::vector<status_case>& cases) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string("command line [") + c.tail + "]");
+      options_reset();
+      ASSERT_EQ(0, options_init());
+      EXPECT_EQ(c.status, parse_line(c.tail));
+    }
+  }
+
+  std::vector<std::string> words_;
+};
+
+}  // namespace
+
+TEST_F(OptionsParse, BadOptionsAreRefusedWithTheirStatus) {
+  std::vector<status_case> cases = {
+      {"-NoPath", ERROR_INVALID_OPTION},
+      {"-nopath:", ERROR_INVALID_OPTION},
+      {"--nopath", ERROR_INVALID_OPTION},
+      {"-", ERROR_INVALID_OPTION},
+      {"-bogus", ERROR_INVALID_OPTION},
+      {"-nopath -nopath", ERROR_OPTION_ALREADY_SET},
+      {"/nopath /nopath", ERROR_OPTION_ALREADY_SET},
+      {"/y -y", ERROR_OPTION_ALREADY_SET},
+      {"/e", ERROR_OPTION_MISSING_PARAMETER},
+      {"data.qpk -name", ERROR_OPTION_MISSING_PARAMETER},
+      {"/name /nostatus", ERROR_OPTION_MISSING_PARAMETER},
+      {"-e -y", ERROR_OPTION_MISSING_PARAMETER},
+      {"/destinationdirectory \"\"", ERROR_OPTION_MISSING_PARAMETER},
+      // An empty word cannot name an archive or a destination.
+      {"\"\"", ERROR_INVALID_OPTION},
+      {"data.qpk \"\" out.exe", ERROR_INVALID_OPTION},
+      {"nopath", 0},
+      {"/nopath nopath -y", 0},
+      {"", 0},
+  };
+#ifdef _WIN32
+  // Every "/" word is an option word here.
+  cases.insert(cases.end(), {
+                                {"/NOPATH", ERROR_INVALID_OPTION},
+                                {"//nopath", ERROR_INVALID_OPTION},
+                                {"/", ERROR_INVALID_OPTION},
+                                {"/nopath:", ERROR_INVALID_OPTION},
+                                {"/opt/setup.sh", ERROR_INVALID_OPTION},
+                                {"/e /opt/setup.sh", ERROR_OPTION_MISSING_PARAMETER},
+                            });
+#endif
+  expect_statuses(cases);
+}
+
+TEST_F(OptionsParse, EitherPrefixMarksTheSameOption) {
+  ASSERT_EQ(0, parse_line("-nopath /y"));
+  EXPECT_EQ(1, option_is_set("nopath"));
+  EXPECT_EQ(1, option_is_set("y"));
+  for (const char* unset : {"q1", "q2", "e", "n", "deleteafter", "nosplash", "nostatus", "name"})
+    EXPECT_EQ(0, option_is_set(unset)) << unset << " was not on the command line";
+  EXPECT_EQ(0, option_is_set("bogus")) << "a word not in the table is simply not set";
+  EXPECT_EQ(0, option_is_set(""));
+  EXPECT_EQ(0, positional_count()) << "option words are not positional words";
+}
+
+TEST_F(OptionsParse, ParametersAreTakenWholeAndNotCollected) {
+  ASSERT_EQ(0, parse_line("/e \"start readme.txt\" data.qpk -name \"My Setup\" /destinationdirectory C:\\Out out.exe"));
+  EXPECT_EQ("start readme.txt", parameter("e"));
+  EXPECT_EQ("My Setup", parameter("name"));
+  EXPECT_EQ("C:\\Out", parameter("destinationdirectory"));
+  EXPECT_EQ((std::vector<std::string>{"data.qpk", "out.exe"}), positionals());
+}
+
+TEST_F(OptionsParse, PositionalWordsKeepTheirOrder) {
+  ASSERT_EQ(0, parse_line("data.qpk /nopath out.exe"));
+  EXPECT_EQ((std::vector<std::string>{"data.qpk", "out.exe"}), positionals());
+  char word[256] = "untouched";
+  EXPECT_EQ(ERROR_NO_SUCH_POSITIONAL, positional_get(2, word));
+  EXPECT_EQ(ERROR_NO_SUCH_POSITIONAL, positional_get(-1, word));
+}
+
+TEST_F(OptionsParse, TheWalkStopsAtTheFirstErrorKeepingWhatCameBefore) {
+  EXPECT_EQ(ERROR_INVALID_OPTION, parse_line("a.qpk /y b.exe -bogus c.exe -n"));
+  EXPECT_EQ(1, option_is_set("y"));
+  EXPECT_EQ(0, option_is_set("n")) << "nothing after the bad word is parsed";
+  EXPECT_EQ((std::vector<std::string>{"a.qpk", "b.exe"}), positionals());
+}
+
+TEST_F(OptionsParse, ParameterQueries) {
+  char text[OPTION_PARAMETER_SIZE] = "untouched";
+  EXPECT_EQ(ERROR_INVALID_OPTION, option_parameter("bogus", text));
+  EXPECT_EQ(ERROR_OPTION_MISSING_PARAMETER, option_parameter("nopath", text))
+      << "an option without a parameter has none to give";
+  EXPECT_EQ("", parameter("e")) << "an option not given yields an empty parameter";
+}
+
+TEST_F(OptionsParse, SearchOrderIsTheFixedTable) {
+  const char* order[OPTION_COUNT] = {"q1", "q2", "nopath", "e", "y", "n", "deleteafter", "forcedeleteprompt",
+                                     "nosplash", "nosplashonextract", "nostatus", "name", "destinationdirectory"};
+  for (int i = 0; i < OPTION_COUNT; ++i) EXPECT_EQ(i, option_find(order[i])) << order[i];
+  for (const char* missing : {"E", "nopat", "nopathx", "", "/nopath"}) EXPECT_EQ(-1, option_find(missing)) << missing;
+  EXPECT_EQ(-1, option_find(nullptr));
+}
+
+TEST_F(OptionsParse, LongWordsAreRefusedNotCut) {
+  const std::string longest_parameter(254, 'p');
+  ASSERT_EQ(0, parse_words({"/e", longest_parameter}));
+  EXPECT_EQ(longest_parameter, parameter("e")) << "254 characters fit the parameter field";
+
+  options_reset();
+  EXPECT_EQ(ERROR_WORD_TOO_LONG, parse_words({"/e", std::string(255, 'p')}))
+      << "a 255-character parameter must be refused, not cut";
+  EXPECT_EQ("", parameter("e"));
+
+  options_reset();
+  options_free();
+  ASSERT_EQ(0, options_init());
+  const std::string longest_word(255, 'w');
+  ASSERT_EQ(0, parse_words({longest_word}));
+  EXPECT_EQ((std::vector<std::string>{longest_word}), positionals()) << "255 characters fit the callers' buffers";
+
+  options_free();
+  ASSERT_EQ(0, options_init());
+  EXPECT_EQ(ERROR_WORD_TOO_LONG, parse_words({"a.qpk", std::string(256, 'w')}))
+      << "a 256-character positional word must be refused, not cut";
+  EXPECT_EQ(1, positional_count());
+
+  // A caller adding a long word directly still cannot overrun a 256-byte buffer.
+  ASSERT_EQ(0, positional_add(std::string(300, 'x').c_str()));
+  char buffer[256 + 8];
+  memset(buffer, '#', sizeof buffer);
+  EXPECT_EQ(ERROR_WORD_TOO_LONG, positional_get(1, buffer));
+  EXPECT_EQ('#', buffer[256]) << "nothing may be written past the 256-byte buffer";
+}
+
+#ifndef _WIN32
+TEST_F(OptionsParse, SlashWordsThatNameNoOptionArePaths) {
+  ASSERT_EQ(0, parse_line("/nopath /e /opt/setup.sh data.qpk /home/me/out"));
+  EXPECT_EQ(1, option_is_set("nopath"));
+  EXPECT_EQ("/opt/setup.sh", parameter("e"));
+  EXPECT_EQ((std::vector<std::string>{"data.qpk", "/home/me/out"}), positionals());
+
+  std::vector<status_case> cases = {
+      {"/e /nopath", ERROR_OPTION_MISSING_PARAMETER},
+      {"/e -x", ERROR_OPTION_MISSING_PARAMETER},
+      {"/", 0},
+      {"//nopath", 0},
+      {"/NOPATH", 0},  // names no option, so it is a path
+      {"-NOPATH", ERROR_INVALID_OPTION},  // "-" words follow the rules unchanged
+      {"-opt/x", ERROR_INVALID_OPTION},
+  };
+  expect_statuses(cases);
+}
+#endif
+
+TEST_F(OptionsParse, PrefixesCanBeReplaced) {
+  options_set_prefixes("+");
+  ASSERT_EQ(0, parse_line("+nopath -y"));
+  EXPECT_EQ(1, option_is_set("nopath"));
+  EXPECT_EQ(0, option_is_set("y"));
+  EXPECT_EQ((std::vector<std::string>{"-y"}), positionals());
+}
+
+TEST_F(OptionsParse, TheStoreSurvivesRepeatedInitAndFree) {
+  std::string source = "data.qpk";
+  ASSERT_EQ(0, positional_add(source.c_str()));
+  source[0] = 'X';
+  EXPECT_EQ((std::vector<std::string>{"data.qpk"}), positionals()) << "the list keeps its own copy";
+
+  ASSERT_EQ(0, options_init());
+  EXPECT_EQ(0, positional_count()) << "a second init starts an empty list";
+  options_free();
+  options_free();
+  EXPECT_EQ(0, positional_count());
+  EXPECT_EQ(-1, positional_add("late")) << "no list after options_free";
+  char word[256];
+  EXPECT_EQ(ERROR_NO_SUCH_POSITIONAL, positional_get(0, word));
+  ASSERT_EQ(0, options_init());
+
+  for (int i = 0; i < POSITIONAL_TABLE_SIZE; ++i) ASSERT_EQ(0, positional_add("w"));
+  EXPECT_EQ(-1, positional_add("one too many")) << "a full table must refuse, not overrun";
+  EXPECT_EQ(POSITIONAL_TABLE_SIZE, positional_count());
+}
+
+TEST(UsageText, IsTheSixteenDocumentedLines) {
+  const std::string pad(32, ' ');
+  const std::vector<std::string> expected = {
+      "usage: QPK2EXE [options] {QPK file} [EXE file]",
+      "/q1\t\tSilent mode (no output)",
+      "/q2\t\tQuiet mode (only errors)",
+      "/nopath\t\tDon't create subdirectories on extract",
+      "/y\t\tAutomatically respond 'Yes' to interaction",
+      "/n\t\tAutomatically respond 'No' to interaction",
+      "/deleteafter\tDelete extracted files before exiting",
+      "/forcedeleteprompt\tForce prompt before deleting (doesn't wait for launched file to exit)",
+      "/e [$(Destination)\\]{command}   Execute {command} after extracting",
+      pad + "{command} should include 'start' if",
+      pad + "you are trying to use file association",
+      "/nosplash\t\tNo splash screen when creating self-extractor",
+      "/nosplashonextract\t\tNo splash screen when extracting",
+      "/nostatus\t\tNo status window",
+      "/name {name}\tSets name of self-extractor",
+      "/destinationdirectory {path}\tForces extraction to the specified directory",
+  };
+  std::string text = USAGE_TEXT;
+  ASSERT_FALSE(text.empty());
+  EXPECT_EQ('\n', text.back()) << "the last line ends in a newline too";
+  std::vector<std::string> lines;
+  for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+    lines.push_back(text.substr(start, end - start));
+  EXPECT_EQ(expected, lines);
+}
