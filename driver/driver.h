@@ -1,0 +1,65 @@
+// The driver: the program entry, start-up and shut-down, and the two runs
+// (building a self-extractor, extracting one), with the process-wide run
+// status and target path they share.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "foundation/path.h"
+
+constexpr int ERROR_COPY_STUB = -2;
+// The statuses the error reporter words as "Unable to open launch" and
+// "Unable to create directory".
+constexpr int REPORT_LAUNCH_FAILED = -8002;
+constexpr int REPORT_DIRECTORY_FAILED = -8003;
+// The program's own path does not fit its 256-byte buffer.
+constexpr int ERROR_PROGRAM_PATH = -8008;
+// A text assembled by the driver (a command line, a path) does not fit.
+constexpr int ERROR_TEXT_TOO_LONG = -8009;
+
+constexpr uint32_t DRIVER_POOL_SIZE = 1000000;
+constexpr size_t COMMAND_LINE_SIZE = 256;  // 255 characters and a zero
+constexpr int CLEANUP_VALUE_SIZE = 255;
+constexpr char DESTINATION_TOKEN[] = "$(Destination)";
+
+// The result of the latest step of the run, and the full path the run works
+// on: the destination directory, or the output executable of a build.
+extern int g_run_status;
+extern char g_target_path[PATH_SIZE];
+
+int program_entry(void* instance, char* command_tail);
+int driver_run(int argc, char** argv);
+
+void build_run(int argc, char** argv);
+int se_copy_stub(const char* source, const char* target);
+
+void extraction_run(int argc, char** argv);
+
+// The recording callback of an extraction that deletes afterwards.
+int record_extracted_path(unsigned event, const char* text);
+// "Software\QOR\QPK2EXE\%8lx" of this process, into size bytes.
+void cleanup_key_name(char* out, size_t size);
+// Deletes every recorded path newest first, then the key and the target path.
+void cleanup_extracted_paths();
+
+// Copies text to out (size bytes) with every token replaced by value; 0, or
+// ERROR_TEXT_TOO_LONG when the result does not fit (out is then empty).
+int substitute_all(const char* token, const char* value, const char* text, char* out, size_t size);
+int expand_destination(const char* text, char* out, size_t size);
+
+#include "foundation/backend.h"
+
+// What a launch started: a created process (its handles are this run's to
+// close) or a file opened through its association (the process may be none).
+struct launch_record {
+  os_process process;
+  bool created;
+};
+// Starts the command line: "start X" opens X through its association, any
+// other command is created as a process with the target path as current
+// directory. False when nothing could be started.
+bool launch_command(const char* command_line, launch_record* out);
+// Waits for the launched process, or (none, or a forced prompt) for the user
+// to close the status window, pumping messages between 250 ms sleeps.
+void wait_for_launched(const launch_record* record, bool force_prompt);

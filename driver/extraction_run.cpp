@@ -1,0 +1,150 @@
+// The extraction run: what a built self-extractor does. It reads its option
+// block, chooses the destination, extracts its own archive there, launches
+// the recorded command and, when asked to, deletes what it extracted.
+#include <cstring>
+
+#include "archive/access.h"
+#include "archive/extract.h"
+#include "archive/layout.h"
+#include "driver/driver.h"
+#include "driver/options.h"
+#include "foundation/file.h"
+#include "foundation/log.h"
+#include "ui/ui.h"
+
+namespace {
+
+constexpr char DAMAGED_BLOCK_TEXT[] = "Damaged self-extractor";
+
+// The block's text fields as zero-terminated texts, read only up to each
+// field's size whether or not the field holds a terminating zero.
+struct block_texts {
+  char command[OPTION_COMMAND_SIZE + 1];
+  char name[OPTION_NAME_SIZE + 1];
+  char destination[OPTION_DESTINATION_SIZE + 1];
+};
+
+void copy_field(char* out, size_t out_size, const char* field, size_t field_size) {
+  size_t length = strnlen(field, field_size);
+  if (length >= out_size) length = out_size - 1;
+  memcpy(out, field, length);
+  out[length] = '\0';
+}
+
+block_texts texts_of(const option_block& block) {
+  block_texts texts;
+  copy_field(texts.command, sizeof texts.command, block.command, sizeof block.command);
+  copy_field(texts.name, sizeof texts.name, block.name, sizeof block.name);
+  copy_field(texts.destination, sizeof texts.destination, block.destination, sizeof block.destination);
+  return texts;
+}
+
+void apply_interaction_settings(uint32_t flags) {
+  if (flags & SEF_QUIET) ui_set_interaction_mode(INTERACTION_QUIET);
+  if (flags & SEF_SILENT) ui_set_interaction_mode(INTERACTION_SILENT);
+  if (flags & SEF_AUTO_YES) {
+    ui_set_response_mode(RESPONSE_AUTOMATIC);
+    ui_set_automatic_response(1);
+  }
+  if (flags & SEF_AUTO_NO) {
+    ui_set_response_mode(RESPONSE_AUTOMATIC);
+    ui_set_automatic_response(0);
+  }
+}
+
+// A fresh directory name in the temporary folder: the system makes a unique
+// empty file, which is deleted so a directory of its name can take its place.
+void make_temporary_name(char* destination, size_t size) {
+  char folder[PATH_SIZE] = "";
+  if (!os_temp_folder(folder, sizeof folder) || !os_temp_file_name(folder, "QOR", destination, size)) {
+    ui_report_error(REPORT_DIRECTORY_FAILED, folder);
+  }
+  if (!os_file_delete(destination)) ui_report_error(REPORT_DIRECTORY_FAILED, destination);
+}
+
+// The recorded command with "$(Destination)" expanded and every word of the
+// self-extractor's own command line appended. When it does not fit, false,
+// and out holds what could be assembled (for the error report only).
+bool assemble_command(const char* command, int argc, char** argv, char* out, size_t size) {
+  if (expand_destination(command, out, size) < 0) {
+    copy_field(out, size, command, OPTION_COMMAND_SIZE);
+    return false;
+  }
+  size_t used = strlen(out);
+  for (int i = 1; i < argc; ++i) {
+    size_t length = strlen(argv[i]);
+    if (length + 1 >= size - used) return false;
+    out[used++] = ' ';
+    memcpy(out + used, argv[i], length + 1);
+    used += length;
+  }
+  return true;
+}
+
+}  // namespace
+
+void extraction_run(int argc, char** argv) {
+  LOG_MESSAGE(LOG_INFO, "Extracting...");
+  g_run_status = archive_open(argv[0], ARCHIVE_OPEN_READ);
+  if (g_run_status < 0) {
+    ui_report_error(g_run_status, nullptr);
+    return;
+  }
+  option_block block;
+  memset(&block, 0, sizeof block);
+  g_run_status = se_read_options(argv[0], &block);
+  // A block that cannot be read or is not signed holds nothing to act on:
+  // its command would be a launch of whatever bytes are there.
+  if (g_run_status < 0) ui_report_error(g_run_status, DAMAGED_BLOCK_TEXT);
+  const block_texts texts = texts_of(block);
+  uint32_t flags = block.flags;
+
+  if (texts.name[0] != '\0') ui_set_title(texts.name);
+  apply_interaction_settings(flags);
+
+  char destination[PATH_SIZE] = ".";
+  if (positional_count() > 0) {
+    flags &= ~SEF_DELETE_AFTER;
+    if (positional_get(0, destination) < 0) destination[0] = '\0';
+  }
+  if (texts.destination[0] != '\0') {
+    flags &= ~SEF_DELETE_AFTER;
+    copy_field(destination, sizeof destination, texts.destination, sizeof texts.destination);
+  }
+  const bool delete_after = (flags & SEF_DELETE_AFTER) != 0;
+  if (delete_after) {
+    archive_set_notify(record_extracted_path);
+    make_temporary_name(destination, sizeof destination);
+  }
+  if (!os_full_path(destination, g_target_path, sizeof g_target_path)) {
+    g_target_path[0] = '\0';
+    ui_report_error(REPORT_DIRECTORY_FAILED, destination);
+  }
+  if (delete_after && !os_dir_create(g_target_path)) ui_report_error(REPORT_DIRECTORY_FAILED, g_target_path);
+
+  if (!(flags & SEF_NO_SPLASH)) ui_notify(EVENT_SPLASH, nullptr);
+  ui_notify(EVENT_DESTINATION, g_target_path);
+
+  g_run_status = archive_extract("*.*", g_target_path, (flags & SEF_USE_PATHS) ? 1 : 0);
+  if (g_run_status < 0) {
+    ui_notify(EVENT_MESSAGE,
+              g_run_status == ERROR_DISK_SPACE ? "Insufficient space to extract files" : "Unable to extract files");
+    return;
+  }
+
+  if (texts.command[0] != '\0') {
+    char command_line[COMMAND_LINE_SIZE];
+    if (!assemble_command(texts.command, argc, argv, command_line, sizeof command_line)) {
+      // Shown as far as it was assembled; nothing of it is run.
+      ui_report_error(REPORT_LAUNCH_FAILED, command_line);
+    }
+    ui_notify(EVENT_EXECUTING, command_line);
+    launch_record launched;
+    if (!launch_command(command_line, &launched)) ui_report_error(REPORT_LAUNCH_FAILED, command_line);
+    if (delete_after) wait_for_launched(&launched, (flags & SEF_FORCE_DELETE_PROMPT) != 0);
+    if (launched.created) os_process_close(&launched.process);
+  }
+  if (delete_after) cleanup_extracted_paths();
+
+  if (g_run_status < 0 && g_run_status != ERROR_CANCELLED) ui_report_error(g_run_status, nullptr);
+}

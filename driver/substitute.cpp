@@ -1,0 +1,46 @@
+// Token substitution for the recorded command: "$(Destination)" becomes the
+// target path. Nothing is cut: a result that does not fit is refused.
+#include <cstring>
+
+#include "driver/driver.h"
+
+namespace {
+
+// Appends count bytes of text at *used; false when out (size bytes) cannot
+// hold them and a terminating zero.
+bool append(char* out, size_t size, size_t* used, const char* text, size_t count) {
+  if (count >= size - *used) return false;
+  memcpy(out + *used, text, count);
+  *used += count;
+  out[*used] = '\0';
+  return true;
+}
+
+}  // namespace
+
+int substitute_all(const char* token, const char* value, const char* text, char* out, size_t size) {
+  if (size == 0) return ERROR_TEXT_TOO_LONG;
+  out[0] = '\0';
+  size_t used = 0;
+  size_t token_length = strlen(token);
+  size_t value_length = strlen(value);
+  const char* rest = text;
+  while (*rest != '\0') {
+    const char* found = token_length > 0 ? strstr(rest, token) : nullptr;
+    bool fits = found != nullptr
+                    ? append(out, size, &used, rest, static_cast<size_t>(found - rest)) &&
+                          append(out, size, &used, value, value_length)
+                    : append(out, size, &used, rest, strlen(rest));
+    if (!fits) {
+      out[0] = '\0';
+      return ERROR_TEXT_TOO_LONG;
+    }
+    if (found == nullptr) break;
+    rest = found + token_length;
+  }
+  return 0;
+}
+
+int expand_destination(const char* text, char* out, size_t size) {
+  return substitute_all(DESTINATION_TOKEN, g_target_path, text, out, size);
+}
