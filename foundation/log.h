@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "foundation/backend.h"
+
 constexpr int ERROR_LOG_UNAVAILABLE = -4601;
 constexpr int LOG_INFO = 0;
 constexpr int LOG_ERROR = 3;
@@ -16,7 +18,13 @@ bool log_enabled();
 void log_set_enabled(bool enabled);
 // Does nothing, and formats nothing, while the log is off.
 void log_message(int level, const char* module, uint32_t* site, const char* format, ...);
+// Returns the length of the text sent (at most DPRINTF_BUFFER_SIZE - 1).
 int dprintf(const char* format, ...);
+
+// Seams for tests: an entry in place of the library's, and a sink that
+// receives the debug texts in place of the debugger output (null restores it).
+void log_set_entry(os_log_entry entry);
+void log_set_debug_sink(void (*sink)(const char* text));
 
 // Every call site passes a word of its own to the log library.
 #define LOG_MESSAGE(level, ...)                                    \

@@ -19,6 +19,9 @@ int pool_term();
 int pool_release_all();
 void* pool_alloc(uint32_t size);
 int pool_free(void* pointer);
+// Why the latest pool_alloc returned null (-300, -302 or -309), 0 after a
+// success.
+int pool_alloc_status();
 
 // Read access for tests.
 struct pool_block {

@@ -1,0 +1,127 @@
+// The file access layer's front: status codes, the open-mode table and the
+// size, existence and current-directory operations over the back-end.
+#include "foundation/file.h"
+
+#include <cstdint>
+
+#include "foundation/module.h"
+#include "foundation/path.h"
+
+namespace {
+
+constexpr int FILE_MODULE_KEY = 0;
+// The directory part handed to the system, the Win32 path length.
+constexpr size_t DIR_CHANGE_SIZE = 260;
+
+os_seek_origin to_origin(int origin) {
+  if (origin == FILE_SEEK_CUR) return OS_SEEK_CUR;
+  if (origin == FILE_SEEK_END) return OS_SEEK_END;
+  return OS_SEEK_SET;
+}
+
+}  // namespace
+
+int file_start() {
+  module_register(FILE_MODULE_KEY, nullptr);
+  module_add_exit_hook(file_stop, HOOK_TERMINATE);
+  return 0;
+}
+
+int file_stop() {
+  module_remove_exit_hook(file_stop, HOOK_TERMINATE);
+  module_unregister(FILE_MODULE_KEY);
+  return 0;
+}
+
+int file_open(const char* name, file_handle* handle, uint32_t mode) {
+  if (name == nullptr || handle == nullptr) return ERROR_FILE_OPEN;
+  os_open_mode os_mode = OS_OPEN_READ;
+  if ((mode & FILE_MODE_CREATE) != 0) {
+    // Creates an empty file only when there is none; an existing file keeps
+    // its contents.
+    os_file_create_new(name);
+    os_mode = OS_OPEN_READ_WRITE;
+  } else if ((mode & FILE_MODE_READ_WRITE) != 0) {
+    os_mode = OS_OPEN_READ_WRITE;
+  } else if ((mode & FILE_MODE_WRITE) != 0) {
+    os_mode = OS_OPEN_WRITE;
+  }
+  file_handle opened = NO_FILE;
+  if (!os_file_open(name, os_mode, &opened)) return ERROR_FILE_OPEN;
+  *handle = opened;
+  return 0;
+}
+
+int file_read(file_handle handle, void* buffer, int count, int* done) {
+  uint32_t got = 0;
+  int status = 0;
+  if (count < 0 || !os_file_read(handle, buffer, static_cast<uint32_t>(count), &got)) {
+    got = 0;
+    status = ERROR_FILE_READ;
+  }
+  if (got != static_cast<uint32_t>(count)) status = ERROR_FILE_END;
+  if (count < 0) status = ERROR_FILE_READ;
+  if (done != nullptr) *done = static_cast<int>(got);
+  return status;
+}
+
+int file_write(file_handle handle, const void* buffer, int count, int* done) {
+  uint32_t written = 0;
+  int status = 0;
+  if (count < 0 || !os_file_write(handle, buffer, static_cast<uint32_t>(count), &written)) {
+    written = 0;
+    status = ERROR_FILE_WRITE;
+  }
+  if (done != nullptr) *done = static_cast<int>(written);
+  return status;
+}
+
+int file_seek(file_handle handle, int32_t offset, int origin) {
+  uint32_t position = 0;
+  if (!os_file_seek(handle, offset, to_origin(origin), &position)) return ERROR_FILE_SEEK;
+  return 0;
+}
+
+int file_tell(file_handle handle, int* position) {
+  uint32_t where = UINT32_MAX;  // the system's invalid position, reported as -1
+  if (!os_file_seek(handle, 0, OS_SEEK_CUR, &where)) where = UINT32_MAX;
+  if (position != nullptr) *position = static_cast<int>(where);
+  return 0;
+}
+
+int file_close(file_handle handle) {
+  os_file_close(handle);
+  return 0;
+}
+
+int file_size(file_handle handle, int* size) {
+  int start = 0;
+  file_tell(handle, &start);
+  uint32_t end = 0;
+  bool known = os_file_seek(handle, 0, OS_SEEK_END, &end) && end <= INT32_MAX;
+  file_seek(handle, start, FILE_SEEK_SET);
+  // A size the layer cannot represent is reported as -1, never as a number
+  // that could pass for a real length.
+  if (size != nullptr) *size = known ? static_cast<int>(end) : -1;
+  return 0;
+}
+
+int file_exists(const char* name) {
+  file_handle handle = NO_FILE;
+  if (name == nullptr || !os_file_open(name, OS_OPEN_READ, &handle)) return ERROR_FILE_NOT_FOUND;
+  os_file_close(handle);
+  return 0;
+}
+
+int dir_change(const char* path) {
+  if (path == nullptr) return ERROR_DIR_CHANGE;
+  if (os_dir_change(path)) return 0;
+  // A path that names a file makes the file's folder current.
+  char drive[PATH_SIZE];
+  char dir[PATH_SIZE];
+  char folder[DIR_CHANGE_SIZE];
+  if (!path_split(path, drive, dir, nullptr, nullptr)) return ERROR_DIR_CHANGE;
+  if (!path_join(folder, sizeof folder, drive, dir, nullptr, nullptr)) return ERROR_DIR_CHANGE;
+  if (folder[0] != 0 && os_dir_change(folder)) return 0;
+  return ERROR_DIR_CHANGE;
+}

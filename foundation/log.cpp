@@ -1,0 +1,98 @@
+// The diagnostic log, handed to the optional log library when it is present,
+// and the debug print, which always goes to the debugger output.
+#include "foundation/log.h"
+
+#include <cstdarg>
+#include <cstring>
+
+#include "foundation/backend.h"
+#include "foundation/module.h"
+
+namespace {
+
+#ifdef _WIN32
+constexpr const char* LOG_LIBRARY_NAME = "QORLOG32.DLL";
+#else
+constexpr const char* LOG_LIBRARY_NAME = "libqorlog32.so";
+#endif
+constexpr const char* LOG_ENTRY_NAME = "QORLOG32_LogAddComment";
+constexpr const char* DPRINTF_TOO_LONG = "String too long for dprintf().  This will probably GPF.";
+
+struct log_state {
+  void* library;
+  os_log_entry entry;
+  bool enabled;
+  void (*debug_sink)(const char* text);
+};
+log_state state;
+
+void send_debug_text(const char* text) {
+  if (state.debug_sink != nullptr)
+    state.debug_sink(text);
+  else
+    debug_output(text);
+}
+
+}  // namespace
+
+int log_open() {
+  // Recorded first, so that shut-down frees whatever gets loaded.
+  module_add_exit_hook(log_close, HOOK_TERMINATE);
+  state.library = os_library_load(LOG_LIBRARY_NAME);
+  if (state.library == nullptr) return ERROR_LOG_UNAVAILABLE;
+  state.entry = reinterpret_cast<os_log_entry>(os_library_symbol(state.library, LOG_ENTRY_NAME));
+  if (state.entry == nullptr) return ERROR_LOG_UNAVAILABLE;
+  return 0;
+}
+
+int log_close() {
+  state.enabled = false;
+  module_remove_exit_hook(log_close, HOOK_TERMINATE);
+  if (state.library != nullptr) {
+    state.entry = nullptr;
+    os_library_free(state.library);
+    state.library = nullptr;
+  }
+  return 0;
+}
+
+bool log_enabled() { return state.enabled; }
+
+void log_set_enabled(bool enabled) { state.enabled = enabled; }
+
+void log_set_entry(os_log_entry entry) { state.entry = entry; }
+
+void log_set_debug_sink(void (*sink)(const char* text)) { state.debug_sink = sink; }
+
+void log_message(int level, const char* module, uint32_t* site, const char* format, ...) {
+  // Enabled without an entry cannot happen through log_open; checked anyway.
+  if (!state.enabled || state.entry == nullptr) return;
+  char text[LOG_TEXT_SIZE] = {};
+  if (format != nullptr) {
+    va_list args;
+    va_start(args, format);
+    os_vformat(text, sizeof text, format, args);
+    va_end(args);
+  }
+  state.entry(level, module, site, text);
+}
+
+int dprintf(const char* format, ...) {
+  // Formatted at the full limit first, so that an over-long text is known.
+  char full[LOG_TEXT_SIZE] = {};
+  va_list args;
+  va_start(args, format);
+  int needed = os_vformat(full, sizeof full, format, args);
+  va_end(args);
+
+  char text[DPRINTF_BUFFER_SIZE] = {};
+  size_t length = needed > 0 ? static_cast<size_t>(needed) : 0;
+  if (length >= sizeof text) {
+    send_debug_text(DPRINTF_TOO_LONG);
+    length = sizeof text - 1;
+  }
+  memcpy(text, full, length);
+  text[length] = 0;
+  send_debug_text(text);
+  return static_cast<int>(strlen(text));
+}

@@ -1,0 +1,160 @@
+// POSIX back-end of the file layer: descriptors, 32-bit positions, file times
+// and the DOS date/time conversion.
+// <fcntl.h> declares a struct file_handle of its own (a GNU extension); it is
+// renamed while that header is read so that the layer's type keeps the name.
+#define file_handle posix_fcntl_file_handle
+#include <fcntl.h>
+#undef file_handle
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <ctime>
+
+#include "foundation/backend.h"
+
+namespace {
+
+// Positions beyond this are outside what the layer supports.
+constexpr int64_t POSITION_LIMIT = INT32_MAX;
+
+int as_fd(file_handle file) { return static_cast<int>(file); }
+
+}  // namespace
+
+bool os_file_create_new(const char* name) {
+  int fd = open(name, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  close(fd);
+  return true;
+}
+
+bool os_file_open(const char* name, os_open_mode mode, file_handle* out) {
+  int flags = mode == OS_OPEN_READ ? O_RDONLY : mode == OS_OPEN_WRITE ? O_WRONLY : O_RDWR;
+  // Non-blocking only while opening, so that a FIFO cannot hang the open.
+  int fd = open(name, flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return false;
+  struct stat info;
+  // Directories are not files here, as on Win32.
+  if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode) || fcntl(fd, F_SETFL, flags) != 0) {
+    close(fd);
+    return false;
+  }
+  *out = fd;
+  return true;
+}
+
+bool os_file_read(file_handle file, void* buffer, uint32_t count, uint32_t* done) {
+  uint32_t total = 0;
+  bool ok = true;
+  while (total < count) {
+    ssize_t got = read(as_fd(file), static_cast<char*>(buffer) + total, count - total);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) ok = false;
+    if (got <= 0) break;
+    total += static_cast<uint32_t>(got);
+  }
+  *done = total;
+  return ok;
+}
+
+bool os_file_write(file_handle file, const void* buffer, uint32_t count, uint32_t* done) {
+  uint32_t total = 0;
+  while (total < count) {
+    ssize_t put = write(as_fd(file), static_cast<const char*>(buffer) + total, count - total);
+    if (put < 0 && errno == EINTR) continue;
+    // A write that stops short (a full disk) is a failed write.
+    if (put <= 0) {
+      *done = total;
+      return false;
+    }
+    total += static_cast<uint32_t>(put);
+  }
+  *done = total;
+  return true;
+}
+
+bool os_file_seek(file_handle file, int32_t offset, os_seek_origin origin, uint32_t* position) {
+  int64_t from = 0;
+  if (origin == OS_SEEK_CUR) {
+    off_t current = lseek(as_fd(file), 0, SEEK_CUR);
+    if (current < 0) return false;
+    from = current;
+  } else if (origin == OS_SEEK_END) {
+    struct stat info;
+    if (fstat(as_fd(file), &info) != 0) return false;
+    from = info.st_size;
+  }
+  int64_t target = from + offset;
+  if (target < 0 || target > POSITION_LIMIT) return false;
+  if (lseek(as_fd(file), static_cast<off_t>(target), SEEK_SET) < 0) return false;
+  *position = static_cast<uint32_t>(target);
+  return true;
+}
+
+void os_file_close(file_handle file) { close(as_fd(file)); }
+
+bool os_file_set_end(file_handle file) {
+  off_t current = lseek(as_fd(file), 0, SEEK_CUR);
+  return current >= 0 && ftruncate(as_fd(file), current) == 0;
+}
+
+namespace {
+
+constexpr int64_t TICKS_PER_SECOND = 10000000;
+// Seconds from 1601-01-01 to 1970-01-01.
+constexpr int64_t EPOCH_DIFFERENCE = 11644473600;
+
+timespec to_timespec(os_file_time ticks) {
+  int64_t since_1970 = static_cast<int64_t>(ticks / TICKS_PER_SECOND) - EPOCH_DIFFERENCE;
+  return {static_cast<time_t>(since_1970), static_cast<long>(ticks % TICKS_PER_SECOND) * 100};
+}
+
+bool is_leap(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
+int days_in_month(int year, int month) {
+  static constexpr int DAYS[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return month == 2 && is_leap(year) ? 29 : DAYS[month - 1];
+}
+
+// Days from 1601-01-01 to the first of the month.
+int64_t days_before(int year, int month) {
+  int64_t years = year - 1601;
+  int64_t days = years * 365 + years / 4 - years / 100 + years / 400;
+  for (int m = 1; m < month; ++m) days += days_in_month(year, m);
+  return days;
+}
+
+}  // namespace
+
+os_file_time os_time_now() {
+  timespec now;
+  clock_gettime(CLOCK_REALTIME, &now);
+  return static_cast<os_file_time>((now.tv_sec + EPOCH_DIFFERENCE) * TICKS_PER_SECOND + now.tv_nsec / 100);
+}
+
+bool os_file_set_times(file_handle file, const os_file_time* creation,
+                       const os_file_time* last_access, const os_file_time* last_write) {
+  (void)creation;  // POSIX keeps no creation time that can be set
+  timespec times[2] = {{0, UTIME_OMIT}, {0, UTIME_OMIT}};
+  if (last_access != nullptr) times[0] = to_timespec(*last_access);
+  if (last_write != nullptr) times[1] = to_timespec(*last_write);
+  return futimens(as_fd(file), times) == 0;
+}
+
+bool os_dos_to_file_time(uint16_t dos_date, uint16_t dos_time, os_file_time* out) {
+  int year = 1980 + (dos_date >> 9);
+  int month = (dos_date >> 5) & 0x0F;
+  int day = dos_date & 0x1F;
+  int hour = dos_time >> 11;
+  int minute = (dos_time >> 5) & 0x3F;
+  int second = (dos_time & 0x1F) * 2;
+  // The fields the Win32 conversion refuses.
+  if (month < 1 || month > 12 || day < 1 || day > days_in_month(year, month)) return false;
+  if (hour > 23 || minute > 59 || second > 59) return false;
+  int64_t days = days_before(year, month) + day - 1;
+  int64_t seconds = ((days * 24 + hour) * 60 + minute) * 60 + second;
+  *out = static_cast<os_file_time>(seconds * TICKS_PER_SECOND);
+  return true;
+}

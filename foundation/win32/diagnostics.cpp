@@ -1,0 +1,37 @@
+// Win32 back-end of the diagnostics: the system's formatted printing, the
+// debugger output and run-time library loading for the log library.
+#include <windows.h>
+
+#include <cstring>
+
+#include "foundation/backend.h"
+
+namespace {
+
+// The system formatter writes at most 1024 bytes with its zero; one spare.
+constexpr size_t SCRATCH_SIZE = 1025;
+
+}  // namespace
+
+int os_vformat(char* out, size_t size, const char* format, va_list args) {
+  if (out == nullptr || size == 0) return 0;
+  char scratch[SCRATCH_SIZE] = {};
+  int written = wvsprintfA(scratch, format != nullptr ? format : "", args);
+  scratch[SCRATCH_SIZE - 1] = 0;
+  size_t length = written >= 0 && static_cast<size_t>(written) < SCRATCH_SIZE ? static_cast<size_t>(written)
+                                                                              : strlen(scratch);
+  if (length > size - 1) length = size - 1;
+  memcpy(out, scratch, length);
+  out[length] = 0;
+  return static_cast<int>(length);
+}
+
+void debug_output(const char* text) { OutputDebugStringA(text); }
+
+void* os_library_load(const char* name) { return reinterpret_cast<void*>(LoadLibraryA(name)); }
+
+void* os_library_symbol(void* library, const char* name) {
+  return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
+}
+
+void os_library_free(void* library) { FreeLibrary(static_cast<HMODULE>(library)); }

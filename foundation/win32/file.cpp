@@ -1,0 +1,90 @@
+// Win32 back-end of the file layer: CreateFileA, ReadFile, WriteFile,
+// SetFilePointer, the end of a file, file times and the DOS date conversion.
+#include <windows.h>
+
+#include "foundation/backend.h"
+
+namespace {
+
+HANDLE as_handle(file_handle file) { return reinterpret_cast<HANDLE>(file); }
+
+FILETIME to_filetime(os_file_time ticks) {
+  return {static_cast<DWORD>(ticks & 0xFFFFFFFF), static_cast<DWORD>(ticks >> 32)};
+}
+
+os_file_time from_filetime(const FILETIME& time) {
+  return (static_cast<os_file_time>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+}  // namespace
+
+bool os_file_create_new(const char* name) {
+  HANDLE created = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (created == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(created);
+  return true;
+}
+
+bool os_file_open(const char* name, os_open_mode mode, file_handle* out) {
+  DWORD access = mode == OS_OPEN_READ    ? GENERIC_READ
+                 : mode == OS_OPEN_WRITE ? GENERIC_WRITE
+                                         : GENERIC_READ | GENERIC_WRITE;
+  HANDLE opened = CreateFileA(name, access, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (opened == INVALID_HANDLE_VALUE) return false;
+  *out = reinterpret_cast<file_handle>(opened);
+  return true;
+}
+
+bool os_file_read(file_handle file, void* buffer, uint32_t count, uint32_t* done) {
+  DWORD got = 0;
+  BOOL ok = ReadFile(as_handle(file), buffer, count, &got, nullptr);
+  *done = got;
+  return ok != FALSE;
+}
+
+bool os_file_write(file_handle file, const void* buffer, uint32_t count, uint32_t* done) {
+  DWORD put = 0;
+  BOOL ok = WriteFile(as_handle(file), buffer, count, &put, nullptr);
+  *done = put;
+  return ok != FALSE;
+}
+
+bool os_file_seek(file_handle file, int32_t offset, os_seek_origin origin, uint32_t* position) {
+  DWORD method = origin == OS_SEEK_CUR ? FILE_CURRENT : origin == OS_SEEK_END ? FILE_END : FILE_BEGIN;
+  DWORD result = SetFilePointer(as_handle(file), offset, nullptr, method);
+  if (result == INVALID_SET_FILE_POINTER) return false;
+  *position = result;
+  return true;
+}
+
+void os_file_close(file_handle file) { CloseHandle(as_handle(file)); }
+
+bool os_file_set_end(file_handle file) { return SetEndOfFile(as_handle(file)) != FALSE; }
+
+os_file_time os_time_now() {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  return from_filetime(now);
+}
+
+bool os_file_set_times(file_handle file, const os_file_time* creation,
+                       const os_file_time* last_access, const os_file_time* last_write) {
+  FILETIME times[3];
+  const os_file_time* given[3] = {creation, last_access, last_write};
+  const FILETIME* pass[3] = {};
+  for (int i = 0; i < 3; ++i) {
+    if (given[i] == nullptr) continue;
+    times[i] = to_filetime(*given[i]);
+    pass[i] = &times[i];
+  }
+  return SetFileTime(as_handle(file), pass[0], pass[1], pass[2]) != FALSE;
+}
+
+bool os_dos_to_file_time(uint16_t dos_date, uint16_t dos_time, os_file_time* out) {
+  FILETIME time;
+  if (!DosDateTimeToFileTime(dos_date, dos_time, &time)) return false;
+  *out = from_filetime(time);
+  return true;
+}

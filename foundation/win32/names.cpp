@@ -1,0 +1,99 @@
+// Win32 back-end of file-system names: attributes, directories, full paths,
+// the program's own file, temporary names and free space.
+#include <windows.h>
+
+#include <cstring>
+
+#include "foundation/backend.h"
+
+namespace {
+
+using extended_free_space = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
+
+// The extended query exists on the later releases of the platform family that
+// reports id 1; it is looked up at run time there.
+bool extended_query(const char* root, double* bytes) {
+  OSVERSIONINFOA version = {};
+  version.dwOSVersionInfoSize = sizeof version;
+  if (!GetVersionExA(&version)) return false;
+  if (version.dwPlatformId != VER_PLATFORM_WIN32_WINDOWS || (version.dwBuildNumber & 0xFFFF) <= 1000) return false;
+  HMODULE kernel = LoadLibraryA("KERNEL32.DLL");
+  if (kernel == nullptr) return false;
+  auto query = reinterpret_cast<extended_free_space>(
+      reinterpret_cast<void*>(GetProcAddress(kernel, "GetDiskFreeSpaceExA")));
+  ULARGE_INTEGER available = {};
+  ULARGE_INTEGER total = {};
+  ULARGE_INTEGER free_bytes = {};
+  bool ok = query != nullptr && query(root, &available, &total, &free_bytes);
+  FreeLibrary(kernel);
+  if (ok) *bytes = static_cast<double>(available.QuadPart);
+  return ok;
+}
+
+}  // namespace
+
+uint32_t os_get_attributes(const char* path) { return GetFileAttributesA(path); }
+
+bool os_set_attributes(const char* path, uint32_t attributes) {
+  // The execute bit has no meaning here.
+  return SetFileAttributesA(path, attributes & ~OS_ATTR_EXECUTE) != FALSE;
+}
+
+bool os_dir_create(const char* path) { return CreateDirectoryA(path, nullptr) != FALSE; }
+
+bool os_dir_remove(const char* path) { return RemoveDirectoryA(path) != FALSE; }
+
+bool os_file_delete(const char* path) { return DeleteFileA(path) != FALSE; }
+
+bool os_dir_change(const char* path) { return SetCurrentDirectoryA(path) != FALSE; }
+
+bool os_full_path(const char* name, char* out, size_t size) {
+  if (name == nullptr || name[0] == 0 || size == 0) return false;
+  char* file_part = nullptr;
+  DWORD length = GetFullPathNameA(name, static_cast<DWORD>(size), out, &file_part);
+  return length > 0 && length < size;
+}
+
+bool os_module_path(char* out, size_t size) {
+  DWORD length = GetModuleFileNameA(nullptr, out, static_cast<DWORD>(size));
+  return length > 0 && length < size;
+}
+
+bool os_temp_folder(char* out, size_t size) {
+  DWORD length = GetTempPathA(static_cast<DWORD>(size), out);
+  return length > 0 && length < size;
+}
+
+bool os_temp_file_name(const char* folder, const char* prefix, char* out, size_t size) {
+  // The system writes up to MAX_PATH characters; the caller's buffer may be
+  // smaller, so the name is made in a full-size buffer and copied.
+  char name[MAX_PATH];
+  if (GetTempFileNameA(folder, prefix, 0, name) == 0) return false;
+  size_t length = strlen(name);
+  if (length >= size) {
+    DeleteFileA(name);
+    return false;
+  }
+  memcpy(out, name, length + 1);
+  return true;
+}
+
+bool os_disk_free_space(const char* path, double* bytes) {
+  char root[4] = {};
+  const char* root_path = nullptr;  // the current drive
+  if (path != nullptr && path[0] != 0 && path[1] == ':') {
+    root[0] = path[0];
+    root[1] = ':';
+    root[2] = '\\';
+    root_path = root;
+  }
+  if (extended_query(root_path, bytes)) return true;
+  DWORD sectors_per_cluster = 0;
+  DWORD bytes_per_sector = 0;
+  DWORD free_clusters = 0;
+  DWORD total_clusters = 0;
+  if (!GetDiskFreeSpaceA(root_path, &sectors_per_cluster, &bytes_per_sector, &free_clusters, &total_clusters))
+    return false;
+  *bytes = static_cast<double>(sectors_per_cluster) * bytes_per_sector * free_clusters;
+  return true;
+}
