@@ -1,0 +1,60 @@
+// Writing the archive beside its target and moving it into place.
+#include "tools/qpk/archive_output.h"
+
+#include "foundation/path.h"
+#include "tools/qpk/gather.h"
+#include "tools/qpk/platform.h"
+
+archive_output::~archive_output() {
+  if (file_ != NO_FILE) os_file_close(file_);
+  if (!temporary_.empty()) os_file_delete(temporary_.c_str());
+}
+
+std::string archive_output::open(const std::string& target) {
+  char full[PATH_SIZE];
+  if (!os_full_path(target.c_str(), full, sizeof full)) return "the path is too long";
+  std::string folder = full;
+  while (!folder.empty() && !is_separator(folder.back())) folder.pop_back();
+  char temporary[PATH_SIZE];
+  if (!os_temp_file_name(folder.c_str(), "qpk", temporary, sizeof temporary)) {
+    return "cannot create a file in its folder";
+  }
+  temporary_ = temporary;
+  if (!os_file_open(temporary, OS_OPEN_WRITE, &file_)) {
+    file_ = NO_FILE;
+    return "cannot write a file in its folder";
+  }
+  target_ = target;
+  position_ = 0;
+  return "";
+}
+
+std::string archive_output::write(const void* data, uint32_t size) {
+  if (static_cast<uint64_t>(position_) + size > ARCHIVE_LIMIT) {
+    return "the archive would reach 2 GiB, more than the format can address";
+  }
+  uint32_t done = 0;
+  if (!os_file_write(file_, data, size, &done) || done != size) return "cannot write (disk full?)";
+  position_ += size;
+  return "";
+}
+
+std::string archive_output::seek(uint32_t position) {
+  uint32_t reached = 0;
+  if (position > ARCHIVE_LIMIT || !os_file_seek(file_, static_cast<int32_t>(position), OS_SEEK_SET, &reached) ||
+      reached != position) {
+    return "cannot set the write position";
+  }
+  position_ = position;
+  return "";
+}
+
+std::string archive_output::commit() {
+  bool cut = os_file_set_end(file_);
+  os_file_close(file_);
+  file_ = NO_FILE;
+  if (!cut) return "cannot set the archive's length";
+  if (!replace_file(temporary_.c_str(), target_.c_str())) return "cannot move the finished archive into place";
+  temporary_.clear();
+  return "";
+}

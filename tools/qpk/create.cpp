@@ -1,0 +1,245 @@
+// The create command: files in, one archive out. Content is cut into blocks
+// of at most 64000 bytes; worker threads deflate the blocks while this thread
+// reads ahead, within a fixed window of blocks, and writes them in order.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <memory>
+#include <thread>
+
+#include "archive/layout.h"
+#include "archive/pump.h"
+#include "tools/qpk/archive_output.h"
+#include "tools/qpk/commands.h"
+#include "tools/qpk/compressor.h"
+#include "tools/qpk/dos_time.h"
+#include "tools/qpk/gather.h"
+
+namespace {
+
+struct pending_block {
+  content_block data;
+  size_t file = 0;
+  uint32_t index = 0;
+  uint32_t count = 0;  // blocks in the file
+};
+
+// Where the entry being written stands.
+struct entry_progress {
+  uint32_t header_at = 0;
+  uint32_t content = 0;
+  uint32_t stored = 0;
+};
+
+class input_reader {
+ public:
+  ~input_reader() { close(); }
+  bool open(const std::string& path) {
+    close();
+    if (os_file_open(path.c_str(), OS_OPEN_READ, &file_)) return true;
+    file_ = NO_FILE;
+    return false;
+  }
+  void close() {
+    if (file_ != NO_FILE) os_file_close(file_);
+    file_ = NO_FILE;
+  }
+  // Reads up to size bytes; false on a read failure.
+  bool read(uint8_t* buffer, uint32_t size, uint32_t* done) {
+    *done = 0;
+    while (*done < size) {
+      uint32_t got = 0;
+      if (!os_file_read(file_, buffer + *done, size - *done, &got)) return false;
+      if (got == 0) break;
+      *done += got;
+    }
+    return true;
+  }
+  // True when the file has exactly size bytes left to read into buffer.
+  bool read_exactly(uint8_t* buffer, uint32_t size) {
+    uint32_t done = 0;
+    return read(buffer, size, &done) && done == size;
+  }
+  bool at_end() {
+    uint8_t probe = 0;
+    uint32_t done = 0;
+    return read(&probe, 1, &done) && done == 0;
+  }
+
+ private:
+  file_handle file_ = NO_FILE;
+};
+
+uint32_t entry_attributes(const path_facts& facts) {
+  uint32_t attributes = 0;
+  if (facts.read_only) attributes |= ENTRY_ATTR_READONLY;
+  if (facts.archive) attributes |= ENTRY_ATTR_ARCHIVE;
+  if (facts.hidden) attributes |= ENTRY_ATTR_HIDDEN;
+  if (facts.system) attributes |= ENTRY_ATTR_SYSTEM;
+  if (facts.executable) attributes |= ENTRY_ATTR_EXECUTE;
+  return attributes;
+}
+
+const char CHANGED[] = "the file changed while it was being read";
+
+class archive_builder {
+ public:
+  archive_builder(const std::vector<input_file>& files, const create_settings& settings, std::ostream& err)
+      : files_(files), settings_(settings), err_(err) {}
+
+  bool build(archive_output& output) {
+    output_ = &output;
+    char signature[SIGNATURE_FIELD_SIZE] = {};
+    std::snprintf(signature, sizeof signature, "%s", ARCHIVE_SIGNATURE);
+    if (!check(output.write(signature, sizeof signature), "")) return false;
+
+    unsigned jobs = settings_.jobs != 0 ? settings_.jobs : std::max(1u, std::thread::hardware_concurrency());
+    // Two blocks per worker keep every worker busy while the oldest is written.
+    slots_.resize(2 * static_cast<size_t>(jobs));
+    for (pending_block& slot : slots_) free_.push_back(&slot);
+    if (!settings_.store) compressor_ = std::make_unique<compressor>(jobs, settings_.level);
+
+    bool good = true;
+    for (size_t file = 0; good && file < files_.size(); ++file) good = read_file(file);
+    while (!in_flight_.empty()) good = retire_oldest(good) && good;
+    return good;
+  }
+
+ private:
+  bool check(const std::string& problem, const std::string& path) {
+    if (problem.empty()) return true;
+    err_ << "qpk: " << (path.empty() ? std::string("archive") : path) << ": " << problem << '\n';
+    return false;
+  }
+
+  // Reads one file block by block into the window, retiring the oldest block
+  // whenever the window is full.
+  bool read_file(size_t file) {
+    const input_file& input = files_[file];
+    input_reader reader;
+    if (!reader.open(input.path)) return check("cannot open the file", input.path);
+    uint64_t size = input.facts.size;
+    uint32_t count = static_cast<uint32_t>(std::max<uint64_t>(1, (size + PUMP_BUFFER_SIZE - 1) / PUMP_BUFFER_SIZE));
+    for (uint32_t index = 0; index < count; ++index) {
+      if (free_.empty() && !retire_oldest(true)) return false;
+      pending_block* block = free_.back();
+      free_.pop_back();
+      uint64_t left = size - static_cast<uint64_t>(index) * PUMP_BUFFER_SIZE;
+      block->data.input.resize(static_cast<size_t>(std::min<uint64_t>(left, PUMP_BUFFER_SIZE)));
+      block->file = file;
+      block->index = index;
+      block->count = count;
+      in_flight_.push_back(block);
+      if (!reader.read_exactly(block->data.input.data(), static_cast<uint32_t>(block->data.input.size()))) {
+        block->data.done = true;  // never submitted
+        return check(CHANGED, input.path);
+      }
+      if (compressor_) {
+        compressor_->submit(&block->data);
+      } else {
+        block->data.done = true;
+      }
+    }
+    return reader.at_end() || check(CHANGED, input.path);
+  }
+
+  // Waits for the oldest block and, while all is well, writes it.
+  bool retire_oldest(bool write) {
+    pending_block* block = in_flight_.front();
+    in_flight_.pop_front();
+    if (compressor_) compressor_->wait(&block->data);
+    free_.push_back(block);
+    if (!write) return false;
+    const input_file& input = files_[block->file];
+    if (block->data.status < 0) return check("cannot deflate the file", input.path);
+    return write_block(*block);
+  }
+
+  bool write_block(const pending_block& block) {
+    if (block.index == 0) {
+      entry_ = entry_progress{output_->position(), 0, 0};
+      entry_header blank{};
+      if (!check(output_->write(&blank, sizeof blank), "")) return false;
+    }
+    const std::vector<uint8_t>& data = settings_.store ? block.data.input : block.data.output;
+    if (!check(output_->write(data.data(), static_cast<uint32_t>(data.size())), "")) return false;
+    entry_.content += static_cast<uint32_t>(block.data.input.size());
+    entry_.stored += static_cast<uint32_t>(data.size());
+    return block.index + 1 < block.count || finish_entry(files_[block.file]);
+  }
+
+  // Deflating made the entry no smaller: write the content itself instead,
+  // over the deflated data.
+  bool rewrite_stored(const input_file& input) {
+    if (!check(output_->seek(entry_.header_at + sizeof(entry_header)), "")) return false;
+    input_reader reader;
+    if (!reader.open(input.path)) return check("cannot open the file", input.path);
+    std::vector<uint8_t> buffer(PUMP_BUFFER_SIZE);
+    for (uint32_t left = entry_.content; left > 0;) {
+      uint32_t size = std::min(left, PUMP_BUFFER_SIZE);
+      if (!reader.read_exactly(buffer.data(), size)) return check(CHANGED, input.path);
+      if (!check(output_->write(buffer.data(), size), "")) return false;
+      left -= size;
+    }
+    if (!reader.at_end()) return check(CHANGED, input.path);
+    entry_.stored = entry_.content;
+    return true;
+  }
+
+  bool finish_entry(const input_file& input) {
+    bool stored = settings_.store;
+    if (!stored && entry_.stored >= entry_.content) {
+      if (!rewrite_stored(input)) return false;
+      stored = true;
+    }
+    entry_header header{};
+    std::snprintf(header.name, sizeof header.name, "%s", input.name.c_str());
+    dos_stamp stamp = dos_stamp_from_unix(input.facts.modified);
+    header.dos_date = stamp.date;
+    header.dos_time = stamp.time;
+    header.method = stored ? METHOD_STORED : METHOD_DEFLATED;
+    header.content_size = entry_.content;
+    header.stored_size = entry_.stored;
+    header.attributes = entry_attributes(input.facts);
+    uint32_t end = output_->position();
+    return check(output_->seek(entry_.header_at), "") && check(output_->write(&header, sizeof header), "") &&
+           check(output_->seek(end), "");
+  }
+
+  const std::vector<input_file>& files_;
+  const create_settings& settings_;
+  std::ostream& err_;
+  archive_output* output_ = nullptr;
+  std::vector<pending_block> slots_;
+  std::vector<pending_block*> free_;
+  std::deque<pending_block*> in_flight_;
+  // Declared after the blocks so that its workers stop before they go.
+  std::unique_ptr<compressor> compressor_;
+  entry_progress entry_;
+};
+
+}  // namespace
+
+int qpk_create(const std::string& archive, const std::vector<std::string>& paths,
+               const create_settings& settings, std::ostream& err) {
+  std::vector<input_file> files;
+  if (!gather_inputs(paths, archive, &files, err)) return 1;
+  if (files.empty()) {
+    err << "qpk: " << archive << ": nothing to store (empty folders are not kept)\n";
+    return 1;
+  }
+  archive_output output;
+  std::string problem = output.open(archive);
+  if (!problem.empty()) {
+    err << "qpk: " << archive << ": " << problem << '\n';
+    return 1;
+  }
+  if (!archive_builder(files, settings, err).build(output)) return 1;
+  problem = output.commit();
+  if (!problem.empty()) {
+    err << "qpk: " << archive << ": " << problem << '\n';
+    return 1;
+  }
+  return 0;
+}

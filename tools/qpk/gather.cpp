@@ -1,0 +1,137 @@
+// Walks the given files and folders in a reproducible order.
+#include "tools/qpk/gather.h"
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+
+#include "foundation/path.h"
+#include "tools/qpk/entry_name.h"
+
+namespace {
+
+struct gather_context {
+  const std::string& archive;
+  std::vector<input_file>* files;
+  std::ostream& err;
+};
+
+std::string join_path(const std::string& folder, const std::string& name) {
+  if (!folder.empty() && is_separator(folder.back())) return folder + name;
+  return folder + PATH_SEPARATOR + name;
+}
+
+std::string join_name(const std::string& prefix, const std::string& name) {
+  return prefix.empty() ? name : prefix + '\\' + name;
+}
+
+bool fail(std::ostream& err, const std::string& path, const std::string& reason) {
+  err << "qpk: " << path << ": " << reason << '\n';
+  return false;
+}
+
+bool add_file(gather_context& context, const std::string& path, const std::string& name,
+              const path_facts& facts) {
+  if (same_file(path.c_str(), context.archive.c_str())) return true;  // never store the archive in itself
+  if (const char* problem = entry_name_problem(name)) {
+    return fail(context.err, path, std::string("cannot be stored as \"") + name + "\": " + problem);
+  }
+  if (facts.size > ARCHIVE_LIMIT) {
+    return fail(context.err, path, "the file is 2 GiB or larger, more than an archive can hold");
+  }
+  context.files->push_back({path, name, facts});
+  return true;
+}
+
+// A POSIX file name may hold "\", which the archive reads as a separator.
+bool component_storable(std::ostream& err, const std::string& path, const std::string& component) {
+  if (PATH_SEPARATOR == '\\' || component.find('\\') == std::string::npos) return true;
+  return fail(err, path, "the name holds '\\', which an archive reads as a folder separator");
+}
+
+bool add_folder(gather_context& context, const std::string& folder, const std::string& prefix) {
+  std::vector<std::string> names;
+  if (!folder_names(folder.c_str(), &names)) return fail(context.err, folder, "the folder cannot be read");
+  std::sort(names.begin(), names.end());
+  for (const std::string& name : names) {
+    std::string path = join_path(folder, name);
+    if (!component_storable(context.err, path, name)) return false;
+    std::string stored = join_name(prefix, name);
+    path_facts facts = path_facts_of(path.c_str());
+    switch (facts.kind) {
+      case path_kind::file:
+        if (!add_file(context, path, stored, facts)) return false;
+        break;
+      case path_kind::folder:
+        if (!add_folder(context, path, stored)) return false;
+        break;
+      case path_kind::linked_folder:
+        context.err << "qpk: " << path << ": skipped: a link to a folder is not followed\n";
+        break;
+      case path_kind::missing:
+      case path_kind::other:
+        context.err << "qpk: " << path << ": skipped: not a regular file\n";
+        break;
+    }
+  }
+  return true;
+}
+
+std::string folded(const std::string& name) {
+  std::string result = name;
+  for (char& c : result) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return result;
+}
+
+// Win32 names are case-insensitive: two entries differing only in case would
+// land on one file, the second overwriting the first.
+bool names_unique(const std::vector<input_file>& files, std::ostream& err) {
+  std::map<std::string, const input_file*> seen;
+  for (const input_file& file : files) {
+    auto [place, added] = seen.emplace(folded(file.name), &file);
+    if (!added) {
+      return fail(err, file.path, "would be stored as \"" + file.name + "\", as " + place->second->path + " is");
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string stored_base_name(const std::string& path) {
+  size_t end = path.size();
+  while (end > 0 && is_separator(path[end - 1])) --end;
+  size_t start = end;
+  while (start > 0 && !is_separator(path[start - 1])) --start;
+#ifdef _WIN32
+  // "C:name" is name in the drive's current folder; "C:" alone is a root.
+  if (start == 0 && end >= 2 && path[1] == ':') start = 2;
+#endif
+  std::string name = path.substr(start, end - start);
+  if (name == "." || name == "..") return "";
+  return name;
+}
+
+bool gather_inputs(const std::vector<std::string>& paths, const std::string& archive,
+                   std::vector<input_file>* files, std::ostream& err) {
+  gather_context context{archive, files, err};
+  for (const std::string& path : paths) {
+    path_facts facts = path_facts_of(path.c_str());
+    std::string base = stored_base_name(path);
+    if (!component_storable(err, path, base)) return false;
+    switch (facts.kind) {
+      case path_kind::file:
+        if (!add_file(context, path, base, facts)) return false;
+        break;
+      case path_kind::folder:
+      case path_kind::linked_folder:  // named by the user, so followed
+        if (!add_folder(context, path, base)) return false;
+        break;
+      case path_kind::missing:
+        return fail(err, path, "no such file or folder");
+      case path_kind::other:
+        return fail(err, path, "not a regular file or folder");
+    }
+  }
+  return names_unique(*files, err);
+}

@@ -1,0 +1,30 @@
+// Collects the files a create command stores: each given file under its own
+// name, each given folder's files (recursively, sorted by name) under the
+// folder's name, every name and size checked before anything is written.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "tools/qpk/platform.h"
+
+struct input_file {
+  std::string path;  // where to read it
+  std::string name;  // the stored entry name, "\"-separated
+  path_facts facts;
+};
+
+// The largest file and archive the format can hold: positions are seeked with
+// a signed 32-bit distance.
+constexpr uint64_t ARCHIVE_LIMIT = 0x7FFFFFFF;
+
+// Fills files in archive order. Skips the archive itself and, with a warning,
+// links to folders and things that are not files. On the first problem writes
+// "qpk: PATH: REASON" to err and returns false.
+bool gather_inputs(const std::vector<std::string>& paths, const std::string& archive,
+                   std::vector<input_file>* files, std::ostream& err);
+
+// The name a given path is stored under: its last component, or "" for ".",
+// ".." and roots, whose contents go to the top of the archive.
+std::string stored_base_name(const std::string& path);

@@ -1,0 +1,77 @@
+// Win32 file-system services of the qpk tool.
+#include "tools/qpk/platform.h"
+
+#include <windows.h>
+
+namespace {
+
+// FILETIME counts 100 ns ticks from 1601; Unix time seconds from 1970.
+constexpr int64_t TICKS_PER_SECOND = 10000000;
+constexpr int64_t SECONDS_1601_TO_1970 = 11644473600LL;
+
+int64_t unix_seconds(const FILETIME& time) {
+  int64_t ticks = (static_cast<int64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+  return ticks / TICKS_PER_SECOND - SECONDS_1601_TO_1970;
+}
+
+}  // namespace
+
+path_facts path_facts_of(const char* path) {
+  path_facts facts;
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return facts;
+  DWORD attributes = data.dwFileAttributes;
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+    // Junctions and folder links are not followed: they can form loops.
+    facts.kind = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? path_kind::linked_folder : path_kind::folder;
+  } else if (attributes & FILE_ATTRIBUTE_DEVICE) {
+    facts.kind = path_kind::other;
+  } else {
+    facts.kind = path_kind::file;
+  }
+  facts.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  facts.modified = unix_seconds(data.ftLastWriteTime);
+  facts.read_only = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+  facts.hidden = (attributes & FILE_ATTRIBUTE_HIDDEN) != 0;
+  facts.system = (attributes & FILE_ATTRIBUTE_SYSTEM) != 0;
+  facts.archive = (attributes & FILE_ATTRIBUTE_ARCHIVE) != 0;
+  return facts;
+}
+
+bool folder_names(const char* folder, std::vector<std::string>* names) {
+  std::string pattern = std::string(folder) + "\\*";
+  WIN32_FIND_DATAA data{};
+  HANDLE find = FindFirstFileA(pattern.c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
+  do {
+    std::string name = data.cFileName;
+    if (name != "." && name != "..") names->push_back(name);
+  } while (FindNextFileA(find, &data));
+  bool complete = GetLastError() == ERROR_NO_MORE_FILES;
+  FindClose(find);
+  return complete;
+}
+
+namespace {
+
+bool file_identity(const char* path, BY_HANDLE_FILE_INFORMATION* info) {
+  HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  bool known = GetFileInformationByHandle(file, info) != 0;
+  CloseHandle(file);
+  return known;
+}
+
+}  // namespace
+
+bool same_file(const char* a, const char* b) {
+  BY_HANDLE_FILE_INFORMATION first{}, second{};
+  if (!file_identity(a, &first) || !file_identity(b, &second)) return false;
+  return first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+         first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
+}
+
+bool replace_file(const char* from, const char* to) {
+  return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}

@@ -1,0 +1,118 @@
+// The command line of qpk: the command word, its options and its paths.
+#include <charconv>
+#include <cstring>
+#include <string_view>
+
+#include "tools/qpk/commands.h"
+
+namespace {
+
+const char USAGE[] =
+    "Usage: qpk create [--level N] [--store] [-j N] ARCHIVE PATH...\n"
+    "       qpk list FILE\n"
+    "       qpk test FILE\n"
+    "       qpk info FILE\n"
+    "\n"
+    "  create  store files and folders (recursively) in a new archive\n"
+    "  list    show the entries of an archive or self-extractor\n"
+    "  test    check every entry's data without writing files\n"
+    "  info    show a self-extractor's options and archive offset\n"
+    "\n"
+    "  --level N  deflate level, 0 (fastest) to 9 (smallest, the default)\n"
+    "  --store    keep every entry as it is, without deflating\n"
+    "  -j N       compress on N threads (default: one per core)\n"
+    "  --help     show this text\n";
+
+constexpr unsigned MAX_JOBS = 256;
+
+int usage_error(std::ostream& err, const std::string& message) {
+  err << "qpk: " << message << "\n" << USAGE;
+  return 2;
+}
+
+bool parse_number(std::string_view text, unsigned low, unsigned high, unsigned* value) {
+  unsigned parsed = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), parsed);
+  if (error != std::errc() || end != text.data() + text.size() || parsed < low || parsed > high) return false;
+  *value = parsed;
+  return true;
+}
+
+// The value of an option given as "--level N", "--level=N" or "-jN".
+bool option_value(const char* const* argv, int argc, int* index, std::string_view word, std::string_view name,
+                  std::string_view* value) {
+  if (word == name) {
+    if (*index + 1 >= argc) return false;
+    *value = argv[++*index];
+    return true;
+  }
+  if (name.starts_with("--") && word.starts_with(name) && word.size() > name.size() && word[name.size()] == '=') {
+    *value = word.substr(name.size() + 1);
+    return true;
+  }
+  if (!name.starts_with("--") && word.starts_with(name) && word.size() > name.size()) {
+    *value = word.substr(name.size());
+    return true;
+  }
+  return false;
+}
+
+int run_create(int argc, const char* const* argv, std::ostream& err) {
+  create_settings settings;
+  std::vector<std::string> words;
+  bool options_end = false;
+  for (int i = 2; i < argc; ++i) {
+    std::string_view word = argv[i];
+    std::string_view value;
+    if (options_end || word.empty() || word[0] != '-' || word == "-") {
+      words.emplace_back(word);
+    } else if (word == "--") {
+      options_end = true;
+    } else if (word == "--store") {
+      settings.store = true;
+    } else if (word.starts_with("--level")) {
+      unsigned level = 0;
+      if (!option_value(argv, argc, &i, word, "--level", &value) || !parse_number(value, 0, 9, &level)) {
+        return usage_error(err, "--level takes a number from 0 to 9");
+      }
+      settings.level = static_cast<int>(level);
+    } else if (word.starts_with("-j") || word.starts_with("--jobs")) {
+      std::string_view name = word.starts_with("-j") ? "-j" : "--jobs";
+      if (!option_value(argv, argc, &i, word, name, &value) || !parse_number(value, 1, MAX_JOBS, &settings.jobs)) {
+        return usage_error(err, "-j takes a number from 1 to " + std::to_string(MAX_JOBS));
+      }
+    } else {
+      return usage_error(err, "unknown option " + std::string(word));
+    }
+  }
+  if (words.size() < 2) return usage_error(err, "create needs an archive and at least one file or folder");
+  std::string archive = words.front();
+  words.erase(words.begin());
+  return qpk_create(archive, words, settings, err);
+}
+
+}  // namespace
+
+int qpk_run(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+  if (argc < 2) return usage_error(err, "no command given");
+  std::string_view command = argv[1];
+  if (command == "--help" || command == "-h" || command == "help") {
+    out << USAGE;
+    return 0;
+  }
+  for (int i = 2; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0) {
+      out << USAGE;
+      return 0;
+    }
+  }
+  if (command == "create") return run_create(argc, argv, err);
+  using reader_command = int (*)(const std::string&, std::ostream&, std::ostream&);
+  reader_command run = command == "list" ? qpk_list
+                       : command == "test" ? qpk_test
+                       : command == "info" ? qpk_info
+                                           : nullptr;
+  if (run == nullptr) return usage_error(err, "unknown command " + std::string(command));
+  if (argc != 3) return usage_error(err, std::string(command) + " takes exactly one file");
+  return run(argv[2], out, err);
+}
