@@ -1,0 +1,123 @@
+"""The archives each contender extracts, and the command that extracts one.
+
+Our archive and self-extractors are made afresh on every run (the program may
+have changed); the peers' archives depend only on the data and are kept.
+"""
+import os
+import shutil
+import subprocess
+
+from measure import run
+
+
+class Tools:
+    """Paths of the programs under test and of the benchmark's own tools."""
+
+    def __init__(self, qpk, builder, raw_inflate, win32_builder=None, wine_env=None):
+        self.qpk = qpk
+        self.builder = builder
+        self.raw_inflate = raw_inflate
+        self.win32_builder = win32_builder
+        self.wine_env = wine_env
+
+
+def windows_path(path):
+    # Wine maps the whole POSIX tree to drive Z:.
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def items(root):
+    return sorted(os.listdir(root))
+
+
+def qpk_create_argv(tools, archive, root, jobs=None, store=False):
+    argv = [tools.qpk, "create"]
+    if jobs is not None:
+        argv += ["-j", str(jobs)]
+    if store:
+        argv.append("--store")
+    return argv + [archive] + items(root)
+
+
+# Self-extractors run silent and without the splash, so only the work shows.
+SFX_OPTIONS = ["/q1", "/nosplashonextract", "/nosplash"]
+
+
+def build_sfx(tools, archive, output):
+    if os.path.exists(output):
+        os.remove(output)  # an existing output would raise the overwrite question
+    run([tools.builder] + SFX_OPTIONS + [archive, output])
+    return output
+
+
+def build_sfx_win32(tools, archive, output):
+    if os.path.exists(output):
+        os.remove(output)
+    run(["wine", tools.win32_builder] + SFX_OPTIONS + [windows_path(archive), windows_path(output)],
+        env=tools.wine_env)
+    return output
+
+
+def make_peer_archives(data_set, folder):
+    """zip -9, tar + gzip -9 and makeself (gzip -9) of the data set's contents."""
+    made = {
+        "zip": os.path.join(folder, "peer.zip"),
+        "tgz": os.path.join(folder, "peer.tar.gz"),
+        "makeself": os.path.join(folder, "peer.run"),
+    }
+    done = os.path.join(folder, "peers.done")
+    if os.path.exists(done):
+        return made
+    for path in made.values():
+        if os.path.exists(path):
+            os.remove(path)
+    root = data_set.root
+    run(["zip", "-9", "-q", "-r", made["zip"]] + items(root), cwd=root)
+    run(["tar", "-I", "gzip -9", "-cf", made["tgz"]] + items(root), cwd=root)
+    run(["makeself", "--gzip", "--complevel", "9", "--nox11", "--noprogress", "--quiet",
+         root, made["makeself"], "bench", "true"])
+    open(done, "w").close()
+    return made
+
+
+class Contender:
+    """One way of extracting: argv(dest) gives the command; prepare(dest)
+    runs untimed before it. A self-timed contender reports its own seconds
+    and writes nothing to dest."""
+
+    def __init__(self, name, argv, prepare=None, env=None, self_timed=False, ours=False):
+        self.name = name
+        self.argv = argv
+        self.prepare = prepare or (lambda dest: None)
+        self.env = env
+        self.self_timed = self_timed
+        self.ours = ours
+
+
+def extraction_contenders(tools, data_set, archive, sfx, sfx_win32, peer):
+    c = [Contender("qpk2exe", lambda d: [sfx, d], ours=True)]
+    if sfx_win32:
+        c.append(Contender("qpk2exe Win32 (Wine)", lambda d: ["wine", sfx_win32, windows_path(d)],
+                           env=tools.wine_env, ours=True))
+    if data_set.deflated:
+        c.append(Contender("zlib inflate, in memory", lambda d: [tools.raw_inflate, archive],
+                           self_timed=True))
+        c.append(Contender("libdeflate inflate, in memory",
+                           lambda d: [tools.raw_inflate, "--libdeflate", archive], self_timed=True))
+    c += [
+        Contender("cp -r", lambda d: ["cp", "-r", data_set.root, d]),
+        Contender("unzip -q", lambda d: ["unzip", "-q", peer["zip"], "-d", d]),
+        Contender("tar -xzf", lambda d: ["tar", "-xzf", peer["tgz"], "-C", d],
+                  prepare=lambda d: os.makedirs(d)),
+        Contender("makeself", lambda d: [peer["makeself"], "--quiet", "--noexec", "--target", d]),
+    ]
+    return c
+
+
+def clear(path):
+    if os.path.isdir(path):
+        # Read-only entries come back without write permission; give it back.
+        subprocess.run(["chmod", "-R", "u+rwX", path], check=False)
+        shutil.rmtree(path)
+    elif os.path.exists(path):
+        os.remove(path)

@@ -1,0 +1,62 @@
+#!/bin/bash
+# Benchmarks qpk2exe and qpk against the tools users would pick instead:
+# installs the missing peers, builds the native program (and the Win32 one when
+# the cross compiler and Wine are there), makes seeded data sets under
+# ${BENCH_DIR:-/tmp/qpk-bench} and prints Markdown tables of time ratios, also
+# saved to build/bench-results.md. Usage: bench/run.sh [--quick]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+quick=()
+[ "${1:-}" = "--quick" ] && quick=(--quick)
+jobs=$(nproc)
+
+missing=()
+for p in zip unzip pigz makeself gzip tar; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "installing ${missing[*]}" >&2
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+echo "building the native program" >&2
+cmake --preset native -B build/bench-native >/dev/null
+cmake --build build/bench-native --target qpk2exe qpk -j"$jobs" >/dev/null
+cmake -S bench -B build/bench-tools >/dev/null
+cmake --build build/bench-tools -j"$jobs" >/dev/null
+
+win32=()
+if command -v i686-w64-mingw32-g++-posix >/dev/null && command -v wine >/dev/null; then
+  echo "building the Win32 program" >&2
+  if cmake --preset win32 -B build/bench-win32 >/dev/null &&
+     cmake --build build/bench-win32 --target qpk2exe -j"$jobs" >/dev/null; then
+    exe=$(find build/bench-win32/bin -maxdepth 1 -iname 'qpk2exe.exe' | head -n 1)
+    prefix=$PWD/build/bench-win32/wineprefix
+    cmake/wine-run.sh "$prefix" cmd /c exit 0 >/dev/null 2>&1
+    win32=(--win32 "$PWD/$exe" --wineprefix "$prefix")
+  else
+    echo "the Win32 build failed: measuring the native program only" >&2
+  fi
+fi
+
+if [ ${#win32[@]} -gt 0 ]; then
+  # A GUI program wants a display even when it shows nothing.
+  if [ -z "${DISPLAY:-}" ]; then
+    for n in $(seq 90 120); do
+      [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+      Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+      xvfb_pid=$!
+      export DISPLAY=":$n"
+      for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+      break
+    done
+  fi
+  # Keep one Wine server up for the whole run, so that no run pays its start.
+  WINEPREFIX=$prefix WINEARCH=win32 wineserver -p
+  trap 'WINEPREFIX=$prefix wineserver -k 2>/dev/null || true; [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null || true' EXIT
+fi
+
+python3 bench/bench.py "${quick[@]}" --native build/bench-native/bin --tools build/bench-tools \
+  "${win32[@]}" --out build/bench-results.md
