@@ -1,0 +1,33 @@
+// Copies a count of bytes between two open files through one pool block.
+#include "archive/layout.h"
+#include "foundation/file.h"
+#include "foundation/pool.h"
+
+namespace {
+
+// Moves one chunk. A read that comes up short fails with ERROR_FILE_END and
+// its bytes are not written; a write that comes up short fails too, since the
+// file layer alone would count it as success.
+int copy_chunk(file_handle source, file_handle target, uint8_t* buffer, uint32_t count) {
+  int done = 0;
+  int status = file_read(source, buffer, static_cast<int>(count), &done);
+  if (status != 0) return status;
+  status = file_write(target, buffer, static_cast<int>(count), &done);
+  if (status == 0 && done != static_cast<int>(count)) status = ERROR_FILE_WRITE;
+  return status;
+}
+
+}  // namespace
+
+int copy_bytes(file_handle source, file_handle target, uint32_t count) {
+  auto* buffer = static_cast<uint8_t*>(pool_alloc(COPY_BUFFER_SIZE));
+  if (buffer == nullptr) return ERROR_SYSTEM_MEMORY;
+  int status = 0;
+  while (status == 0 && count > COPY_BUFFER_SIZE) {
+    status = copy_chunk(source, target, buffer, COPY_BUFFER_SIZE);
+    count -= COPY_BUFFER_SIZE;
+  }
+  if (status == 0) status = copy_chunk(source, target, buffer, count);
+  pool_free(buffer);
+  return status;
+}

@@ -1,0 +1,49 @@
+// Creates the missing directories of a file path, one level at a time,
+// reporting each one created.
+#include <cstdio>
+#include <cstring>
+
+#include "archive/access.h"
+#include "archive/extract.h"
+#include "foundation/path.h"
+
+namespace {
+
+bool is_directory(const char* path) {
+  uint32_t attributes = os_get_attributes(path);
+  return attributes != OS_ATTR_INVALID && (attributes & OS_ATTR_DIRECTORY) != 0;
+}
+
+}  // namespace
+
+int make_directories(const char* path) {
+  size_t length = strlen(path);
+  if (length >= PATH_SIZE) return ERROR_MAKE_DIRECTORY;
+  // Only the directory part counts: everything before the last separator.
+  size_t directory_length = 0;
+  for (size_t i = 0; i < length; ++i)
+    if (is_separator(path[i])) directory_length = i;
+  char built[PATH_SIZE] = {};
+  size_t built_length = 0;
+  if (length > 0 && is_separator(path[0])) built[built_length++] = PATH_SEPARATOR;
+  size_t start = 0;
+  while (start < directory_length) {
+    size_t end = start;
+    while (end < directory_length && !is_separator(path[end])) ++end;
+    size_t component = end - start;
+    if (component > 0) {
+      // The built path never outgrows the input, which fits PATH_SIZE.
+      memcpy(built + built_length, path + start, component);
+      built_length += component;
+      built[built_length] = '\0';
+      if (!is_directory(built)) {
+        if (!os_dir_create(built)) return ERROR_MAKE_DIRECTORY;
+        archive_notify(EVENT_DIRECTORY_CREATED, built);
+      }
+      built[built_length++] = PATH_SEPARATOR;
+      built[built_length] = '\0';
+    }
+    start = end + 1;
+  }
+  return 0;
+}

@@ -1,0 +1,175 @@
+// Fixtures for the archive engine's tests: archives written field by field at
+// their byte offsets with zlib directly (independent of the engine's own
+// layout records and codecs), the foundation services started once, and a
+// recording notification callback with scripted answers.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstdint>
+#include <initializer_list>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "archive/access.h"
+#include "foundation/foundation.h"
+#include "test_util.h"
+
+// Starts the foundation services and the engine once for the test program.
+class archive_environment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    const uint32_t pool_size = 1000000;
+    ASSERT_EQ(0, foundation_init(&pool_size));
+    ASSERT_EQ(0, archive_init());
+  }
+  void TearDown() override {
+    archive_close();
+    foundation_term();
+  }
+};
+inline ::testing::Environment* const archive_environment_instance =
+    ::testing::AddGlobalTestEnvironment(new archive_environment);
+
+// ---- archive bytes ----
+inline void put_u16(std::string& bytes, size_t offset, uint16_t value) {
+  bytes[offset] = static_cast<char>(value & 0xFF);
+  bytes[offset + 1] = static_cast<char>(value >> 8);
+}
+inline void put_u32(std::string& bytes, size_t offset, uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes[offset + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+inline uint32_t get_u32(const std::string& bytes, size_t offset) {
+  uint32_t value = 0;
+  for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<uint8_t>(bytes[offset + i]);
+  return value;
+}
+
+inline std::string signature_field(const std::string& text) {
+  std::string field(32, '\0');
+  field.replace(0, text.size(), text);
+  return field;
+}
+
+struct test_entry {
+  std::string name;
+  uint16_t method = 2;
+  std::string data;  // the bytes after the header
+  uint32_t content_size = 0;
+  uint32_t stored_size = 0;
+  uint32_t attributes = 0;
+  uint16_t dos_date = (44 << 9) | (3 << 5) | 15;  // 2024-03-15
+  uint16_t dos_time = (13 << 11) | (45 << 5) | 10;  // 13:45:20
+};
+
+// One zlib stream (2-byte header, deflate data, Adler-32) of the text.
+inline std::string zlib_stream(const std::string& text, int level = 9) {
+  uLongf size = compressBound(static_cast<uLong>(text.size()));
+  std::string out(size, '\0');
+  int result = compress2(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(text.data()),
+                         static_cast<uLong>(text.size()), level);
+  EXPECT_EQ(Z_OK, result);
+  out.resize(size);
+  return out;
+}
+
+inline test_entry stored(const std::string& name, const std::string& content) {
+  test_entry entry;
+  entry.name = name;
+  entry.data = content;
+  entry.content_size = entry.stored_size = static_cast<uint32_t>(content.size());
+  return entry;
+}
+
+// A deflated entry: one stream per block of at most 64000 bytes.
+inline test_entry deflated(const std::string& name, const std::string& content, size_t block = 64000) {
+  test_entry entry;
+  entry.name = name;
+  entry.method = 1;
+  for (size_t at = 0; at < content.size(); at += block) entry.data += zlib_stream(content.substr(at, block));
+  entry.content_size = static_cast<uint32_t>(content.size());
+  entry.stored_size = static_cast<uint32_t>(entry.data.size());
+  return entry;
+}
+
+inline std::string entry_bytes(const test_entry& entry) {
+  std::string header(146, '\0');
+  header.replace(0, std::min<size_t>(entry.name.size(), 128), entry.name.substr(0, 128));
+  put_u16(header, 128, entry.dos_date);
+  put_u16(header, 130, entry.dos_time);
+  put_u16(header, 132, entry.method);
+  put_u32(header, 134, entry.content_size);
+  put_u32(header, 138, entry.stored_size);
+  put_u32(header, 142, entry.attributes);
+  return header + entry.data;
+}
+
+inline std::string make_archive(std::initializer_list<test_entry> entries) {
+  std::string bytes = signature_field("QOR ARCHIVE FORMAT 2.0");
+  for (const test_entry& entry : entries) bytes += entry_bytes(entry);
+  return bytes;
+}
+
+// A self-extractor: stub, option block, archive, trailer.
+inline std::string make_self_extractor(const std::string& stub, const std::string& archive, uint32_t flags = 1) {
+  std::string block = signature_field("QOR SE ARCHIVE FORMAT 2.0") + std::string(324 - 32, '\0');
+  put_u32(block, 32, flags);
+  std::string trailer(4, '\0');
+  put_u32(trailer, 0, static_cast<uint32_t>(stub.size() + block.size()));
+  return stub + block + archive + trailer;
+}
+
+inline std::string text_of(size_t size, unsigned seed = 1) {
+  static const char* const words[] = {"alpha ", "beta ", "gamma ", "delta\n", "epsilon ", "zeta, "};
+  std::mt19937 random(seed);
+  std::string text;
+  while (text.size() < size) text += words[random() % 6];
+  text.resize(size);
+  return text;
+}
+
+inline std::string random_bytes(size_t size, unsigned seed = 7) {
+  std::mt19937 random(seed);
+  std::string bytes(size, '\0');
+  for (char& c : bytes) c = static_cast<char>(random() & 0xFF);
+  return bytes;
+}
+
+// ---- the recording callback ----
+struct recorded_event {
+  unsigned event;
+  std::string text;
+};
+inline std::vector<recorded_event> recorded_events;
+// The answer to an event code from its n-th occurrence (counting from 1) on;
+// every other call is answered 0.
+struct scripted_answer {
+  unsigned event;
+  int from_occurrence;
+  int answer;
+};
+inline std::vector<scripted_answer> scripted_answers;
+
+inline int record_event(unsigned event, const char* text) {
+  recorded_events.push_back({event, text != nullptr ? text : ""});
+  int occurrence = 0;
+  for (const recorded_event& seen : recorded_events) occurrence += seen.event == event;
+  for (const scripted_answer& script : scripted_answers)
+    if (script.event == event && occurrence >= script.from_occurrence) return script.answer;
+  return 0;
+}
+
+inline void start_recording(std::vector<scripted_answer> answers = {}) {
+  recorded_events.clear();
+  scripted_answers = std::move(answers);
+  archive_set_notify(record_event);
+}
+
+inline std::vector<recorded_event> events_of(unsigned event) {
+  std::vector<recorded_event> found;
+  for (const recorded_event& seen : recorded_events)
+    if (seen.event == event) found.push_back(seen);
+  return found;
+}
