@@ -1,0 +1,30 @@
+// The bitmap loader's POSIX back-end: there are no resources, so a bitmap
+// always comes from a file.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "ui/bitmap_io.h"
+
+int bitmap_resource_find(void*, const char*, const void**, uint32_t*) { return 0; }
+
+intptr_t bitmap_file_open(const char* name) { return open(name, O_RDONLY | O_CLOEXEC); }
+
+uint32_t bitmap_file_read(intptr_t file, void* buffer, uint32_t count) {
+  uint32_t done = 0;
+  while (done < count) {
+    ssize_t got = read(static_cast<int>(file), static_cast<char*>(buffer) + done, count - done);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    done += static_cast<uint32_t>(got);
+  }
+  return done;
+}
+
+void bitmap_file_close(intptr_t file) { close(static_cast<int>(file)); }
+
+void* bitmap_block_alloc(uint32_t size) { return calloc(size, 1); }
+
+void bitmap_block_free(void* block) { free(block); }

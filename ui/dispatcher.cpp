@@ -1,0 +1,148 @@
+// The interaction dispatcher: every message, question and progress report
+// passes through ui_notify, which decides from the interaction mode what is
+// shown, keeps the windows responsive and answers the caller.
+#include <cstdarg>
+#include <cstdio>
+
+#include "driver/options.h"
+#include "ui/state.h"
+#include "ui/ui.h"
+#include "ui/window.h"
+
+ui_state_record ui_state;
+
+// Detail and error text of ui_report_error, terminator included.
+constexpr int ERROR_TEXT_SIZE = 256;
+// Driver statuses that ui_report_error words itself.
+constexpr int STATUS_FILE_OPEN = -1;
+constexpr int STATUS_LAUNCH = -8002;
+constexpr int STATUS_CREATE_DIRECTORY = -8003;
+
+constexpr int EXTRACTING_PAUSE_MS = 100;
+
+// Formats a display text into a fixed buffer, cutting what does not fit.
+static void format_cut(char* out, size_t size, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  vsnprintf(out, size, format, args);
+  va_end(args);
+}
+
+void ui_set_interaction_mode(int mode) { ui_state.interaction_mode = mode; }
+void ui_set_response_mode(int mode) { ui_state.response_mode = mode; }
+void ui_set_automatic_response(int response) { ui_state.automatic_response = response; }
+void ui_set_instance(void* instance) { ui_state.instance = instance; }
+void* ui_instance() { return ui_state.instance; }
+const char* ui_title() { return ui_state.title; }
+
+void ui_set_title(const char* title) {
+  snprintf(ui_state.title, sizeof ui_state.title, "%s", title != nullptr ? title : "");
+}
+
+// The status window when one is really there; item updates go nowhere else.
+static ui_window live_status_window() {
+  ui_window window = ui_state.status_window;
+  return window != nullptr && window_exists(window) ? window : nullptr;
+}
+
+void ui_message(const char* text) {
+  // The text is shown as it is, never used as a format; a longer one is cut.
+  char shown[UI_MESSAGE_SIZE];
+  snprintf(shown, sizeof shown, "%s", text != nullptr ? text : "");
+  window_message_box(live_status_window(), ui_state.title, shown);
+}
+
+bool ui_ask_yes_no(const char* format, ...) {
+  char question[UI_QUESTION_SIZE];
+  va_list args;
+  va_start(args, format);
+  vsnprintf(question, sizeof question, format, args);
+  va_end(args);
+  return window_ask_yes_no(live_status_window(), ui_state.title, question);
+}
+
+void ui_pump_messages() { window_pump(); }
+
+static void set_item(int item, const char* text) {
+  ui_window window = live_status_window();
+  if (window != nullptr) window_set_item_text(window, item, text != nullptr ? text : "");
+}
+
+static void show_splash() {
+  ui_window splash = window_create_splash(ui_state.instance);
+  while (window_exists(splash)) {
+    ui_pump_messages();
+    if (window_exists(splash)) window_wait_message();
+  }
+}
+
+static void open_status_window() {
+  if (ui_state.status_exists || option_is_set("nostatus") > 0) return;
+  // The flag is set even when creation fails: no second attempt is made.
+  ui_state.status_exists = 1;
+  ui_state.status_window = window_create_status(ui_state.instance);
+}
+
+int ui_notify(unsigned event, const char* text) {
+  if (ui_state.interaction_mode == INTERACTION_SILENT) return ui_state.automatic_response;
+
+  if (event == EVENT_ERROR) ui_message(text);
+  if (event == EVENT_SPLASH) show_splash();
+  if (ui_state.interaction_mode == INTERACTION_QUIET) return ui_state.automatic_response;
+
+  open_status_window();
+  switch (event) {
+    case EVENT_EXTRACTING:
+      set_item(ITEM_STATUS_LINE, "Extracting...");
+      set_item(ITEM_DETAIL_LINE, text);
+      window_sleep(EXTRACTING_PAUSE_MS);
+      break;
+    case EVENT_OVERWRITE_QUERY:
+      if (ui_state.response_mode == RESPONSE_ASK) {
+        if (ui_ask_yes_no("%s already exists.  Overwrite?", text != nullptr ? text : "")) return 1;
+      } else if (ui_state.response_mode == RESPONSE_AUTOMATIC) {
+        return ui_state.automatic_response;
+      }
+      break;
+    case EVENT_MESSAGE:
+      ui_message(text);
+      break;
+    case EVENT_DESTINATION:
+    case EVENT_OUTPUT_FILE:
+      set_item(ITEM_OUTPUT, text);
+      break;
+    case EVENT_EXECUTING:
+      set_item(ITEM_STATUS_LINE, "Executing...");
+      set_item(ITEM_DETAIL_LINE, text);
+      break;
+    default:
+      break;
+  }
+
+  ui_pump_messages();
+  return ui_state.cancel_flag ? ERROR_CANCELLED : ui_state.automatic_response;
+}
+
+void ui_report_error(int status, const char* text) {
+  if (status >= 0) return;
+
+  char detail[ERROR_TEXT_SIZE];
+  const char* given = text != nullptr ? text : "";
+  if (status == STATUS_CREATE_DIRECTORY)
+    format_cut(detail, sizeof detail, "Unable to create directory \"%s\".", given);
+  else if (status == STATUS_LAUNCH)
+    format_cut(detail, sizeof detail, "Unable to open launch \"%s\".", given);
+  else if (status == STATUS_FILE_OPEN)
+    snprintf(detail, sizeof detail, "Unable to open file.");
+  else
+    snprintf(detail, sizeof detail, "%s", given);
+
+  char error_text[ERROR_TEXT_SIZE];
+  if (detail[0] != '\0')
+    format_cut(error_text, sizeof error_text, "Error (%d): %s\r\n", status, detail);
+  else
+    snprintf(error_text, sizeof error_text, "Error (%d)\r\n", status);
+
+  ui_notify(EVENT_ERROR, error_text);
+  window_exit_process(-1);
+}

@@ -1,0 +1,63 @@
+// The window back-end: what the portable dispatcher needs from a platform's
+// windows. ui/win32/ implements it with real windows, ui/console/ with a
+// terminal and ui/fake/ records the calls for tests. Like every back-end
+// header it includes no status header (<windows.h> macros would clash).
+#pragma once
+
+#include <cstdint>
+
+// A window of the back-end; none = nullptr.
+using ui_window = void*;
+
+// Items of the status dialog "QPK2EXE".
+constexpr int ITEM_STATUS_LINE = 1001;
+constexpr int ITEM_DETAIL_LINE = 1002;
+constexpr int ITEM_OUTPUT = 1004;
+constexpr int ITEM_CONTINUE = 1007;
+constexpr int ITEM_CONTINUE_HINT = 1008;
+
+// Commands the status window acts on (the whole command parameter).
+constexpr unsigned COMMAND_OK = 1;
+constexpr unsigned COMMAND_CANCEL = 2;
+constexpr unsigned COMMAND_CONTINUE = 1007;
+
+// Text sizes, terminator included.
+constexpr int UI_TITLE_SIZE = 256;
+constexpr int UI_MESSAGE_SIZE = 1024;
+constexpr int UI_QUESTION_SIZE = 512;
+
+// ---- implemented by each back-end ----
+void window_register_classes();
+void window_unregister_classes();
+// The modeless status dialog, shown; none when it cannot be made.
+ui_window window_create_status(void* instance);
+// The splash window, which sizes, shows and closes itself; none when it
+// cannot be made.
+ui_window window_create_splash(void* instance);
+bool window_exists(ui_window window);
+void window_destroy(ui_window window);
+void window_set_item_text(ui_window window, int item, const char* text);
+void window_show_item(ui_window window, int item, bool show);
+// An OK box; returns when the user dismissed it.
+void window_message_box(ui_window owner, const char* title, const char* text);
+// A Yes/No box with Yes the default; true only for Yes.
+bool window_ask_yes_no(ui_window owner, const char* title, const char* question);
+// Handles every waiting message and returns when none is left; never waits.
+void window_pump();
+// Idles until a message may be waiting (bounded, so a missed wake-up costs
+// a short delay, not a hang).
+void window_wait_message();
+void window_sleep(uint32_t milliseconds);
+// Ends the process at once with a normal exit (not an abort).
+[[noreturn]] void window_exit_process(int status);
+
+// ---- implemented by the dispatcher, called by the back-ends ----
+// The UI title: the caption of new status windows and of every box.
+const char* ui_title();
+// The module the dialog templates, the icon and the bitmap come from.
+void* ui_instance();
+// A status window was created: the cancel flag starts again at 0.
+void ui_status_created();
+// A command reached the status window: 1 or 1007 close it, 2 asks whether to
+// cancel and, on Yes, sets the cancel flag and closes it.
+void ui_status_command(ui_window window, unsigned command);
