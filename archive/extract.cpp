@@ -73,6 +73,8 @@ int write_data(file_handle archive, file_handle file, const entry_header& header
   if (header.method == METHOD_STORED) return copy_bytes(archive, file, header.stored_size);
   uint32_t produced = 0;
   int status = inflate_entry(archive, file, header.stored_size, &produced);
+  // Damage found by zlib says more than the length it left behind.
+  if (status == ERROR_ENTRY_DATA) return status;
   return produced != header.content_size ? ERROR_SIZE_MISMATCH : status;
 }
 

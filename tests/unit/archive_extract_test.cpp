@@ -1,0 +1,344 @@
+// Entry extraction as a caller sees it: files, directories, events and
+// answers, overwrite and cancel, times and attributes, and the refusals of
+// damaged or unsafe entries.
+#include <chrono>
+#include <filesystem>
+
+#include "archive/extract.h"
+#include "archive/layout.h"
+#include "archive_fixture.h"
+#include "foundation/file.h"
+#include "foundation/path.h"
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Writes the archive into the scratch folder, opens it and extracts it to
+// "out" (or the destination given).
+int extract(const scratch_dir& dir, const std::string& archive, int use_paths = 1,
+            std::vector<scripted_answer> answers = {}, const char* pattern = "*.*", std::string destination = "") {
+  write_file(dir.path("a.qpk"), archive);
+  EXPECT_EQ(0, archive_open(dir.path("a.qpk").c_str(), ARCHIVE_OPEN_READ));
+  start_recording(std::move(answers));
+  if (destination.empty()) destination = dir.path("out");
+  int status = archive_extract(pattern, destination.c_str(), use_paths);
+  archive_close();
+  archive_set_notify(nullptr);
+  return status;
+}
+
+std::vector<std::string> texts_of(unsigned event) {
+  std::vector<std::string> texts;
+  for (const recorded_event& seen : events_of(event)) texts.push_back(seen.text);
+  return texts;
+}
+
+bool exists_anywhere(const scratch_dir& dir, const std::string& file_name) {
+  for (const auto& item : fs::recursive_directory_iterator(dir.path()))
+    if (item.path().filename() == file_name) return true;
+  return false;
+}
+
+TEST(ArchiveExtract, KeepsOrDropsPathsAndReportsWhatItCreates) {
+  scratch_dir dir;
+  std::string big = text_of(150000);
+  std::string archive = make_archive({stored("a\\b\\x.txt", "alpha"), deflated("a\\y.txt", big), stored("top.txt", "")});
+  ASSERT_EQ(0, extract(dir, archive, 1));
+  EXPECT_EQ("alpha", read_file(dir.path("out/a/b/x.txt")));
+  EXPECT_TRUE(big == read_file(dir.path("out/a/y.txt"))) << "a deflated entry of three streams";
+  EXPECT_TRUE(path_exists(dir.path("out/top.txt")));
+  std::vector<std::string> directories = {dir.path("out"), dir.path("out/a"), dir.path("out/a/b")};
+  EXPECT_EQ(directories, texts_of(EVENT_DIRECTORY_CREATED)) << "each new level once, outermost first";
+  std::vector<std::string> files = {dir.path("out/a/b/x.txt"), dir.path("out/a/y.txt"), dir.path("out/top.txt")};
+  EXPECT_EQ(files, texts_of(EVENT_FILE_CREATED));
+  EXPECT_EQ(files, texts_of(EVENT_EXTRACTING));
+  ASSERT_GE(recorded_events.size(), 4u);
+  EXPECT_EQ(EVENT_DIRECTORY_CREATED, recorded_events[2].event) << "directories come before the entry's extraction";
+  EXPECT_EQ(EVENT_EXTRACTING, recorded_events[3].event);
+
+  scratch_dir flat;
+  fs::create_directory(flat.path("out"));
+  ASSERT_EQ(0, extract(flat, archive, 0));
+  EXPECT_EQ("alpha", read_file(flat.path("out/x.txt")));
+  EXPECT_TRUE(big == read_file(flat.path("out/y.txt")));
+  EXPECT_FALSE(path_exists(flat.path("out/a"))) << "without paths no directory is made";
+  EXPECT_TRUE(texts_of(EVENT_DIRECTORY_CREATED).empty());
+}
+
+TEST(ArchiveExtract, MissingDestinationIsCreatedOnlyWithPaths) {
+  scratch_dir dir;
+  std::string archive = make_archive({stored("x.txt", "x")});
+  EXPECT_EQ(ERROR_FILE_OPEN, extract(dir, archive, 0, {}, "*.*", dir.path("new/level")));
+  EXPECT_EQ(0, extract(dir, archive, 1, {}, "*.*", dir.path("new/level")));
+  EXPECT_EQ("x", read_file(dir.path("new/level/x.txt")));
+  std::vector<std::string> directories = {dir.path("new"), dir.path("new/level")};
+  EXPECT_EQ(directories, texts_of(EVENT_DIRECTORY_CREATED));
+}
+
+TEST(ArchiveExtract, OverwriteAnswersDecideEachExistingTarget) {
+  struct {
+    const char* what;
+    int answer;
+    int status;
+    std::string first;
+    bool second_written;
+  } cases[] = {
+      {"yes overwrites", 1, 0, "new", true},
+      {"no skips and goes on", 0, 0, "old", true},
+      {"cancel stops at once", ERROR_CANCELLED, ERROR_CANCELLED, "old", false},
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.what);
+    scratch_dir dir;
+    fs::create_directory(dir.path("out"));
+    write_file(dir.path("out/x.txt"), "old");
+    int status = extract(dir, make_archive({stored("a\\x.txt", "new"), stored("y.txt", "why")}), 0,
+                         {{EVENT_OVERWRITE_QUERY, 1, test.answer}});
+    EXPECT_EQ(test.status, status);
+    EXPECT_EQ(test.first, read_file(dir.path("out/x.txt")));
+    EXPECT_EQ(test.second_written, path_exists(dir.path("out/y.txt")));
+    EXPECT_EQ(std::vector<std::string>{dir.path("out/x.txt")}, texts_of(EVENT_OVERWRITE_QUERY));
+    bool asked_to_extract_first = !texts_of(EVENT_EXTRACTING).empty() && texts_of(EVENT_EXTRACTING)[0] == dir.path("out/x.txt");
+    EXPECT_EQ(test.answer == 1, asked_to_extract_first) << "a skipped or cancelled entry is not extracted";
+  }
+}
+
+TEST(ArchiveExtract, ReadOnlyAndLongerTargetsAreReplacedExactly) {
+  scratch_dir dir;
+  fs::create_directory(dir.path("out"));
+  write_file(dir.path("out/ro.txt"), "read-only old content that is longer");
+  ASSERT_TRUE(os_set_attributes(dir.path("out/ro.txt").c_str(), OS_ATTR_READONLY));
+  write_file(dir.path("out/long.txt"), std::string(5000, 'L'));
+  test_entry hidden = stored("long.txt", "short");
+  hidden.attributes = ENTRY_ATTR_ARCHIVE;
+  ASSERT_EQ(0, extract(dir, make_archive({stored("ro.txt", "fresh"), hidden}), 1, {{EVENT_OVERWRITE_QUERY, 1, 1}}));
+  EXPECT_EQ("fresh", read_file(dir.path("out/ro.txt")));
+  EXPECT_EQ("short", read_file(dir.path("out/long.txt"))) << "an older, longer file must lose its tail";
+  const uint32_t kept_bits = OS_ATTR_READONLY | OS_ATTR_HIDDEN | OS_ATTR_SYSTEM | OS_ATTR_ARCHIVE;
+  EXPECT_EQ(0u, os_get_attributes(dir.path("out/ro.txt").c_str()) & kept_bits)
+      << "a read-only target ends with exactly the entry's attributes (none)";
+#ifdef _WIN32
+  EXPECT_EQ(OS_ATTR_ARCHIVE, os_get_attributes(dir.path("out/long.txt").c_str()) & kept_bits);
+#endif
+}
+
+TEST(ArchiveExtract, CancelStopsOnlyDuringQuestionsThatAreLookedAt) {
+  std::string archive = make_archive({stored("one.txt", "1"), stored("two.txt", "2"), stored("three.txt", "3")});
+  {
+    SCOPED_TRACE("cancel while the second entry's extraction is announced");
+    scratch_dir dir;
+    EXPECT_EQ(ERROR_CANCELLED, extract(dir, archive, 1, {{EVENT_EXTRACTING, 2, ERROR_CANCELLED}}));
+    EXPECT_EQ("1", read_file(dir.path("out/one.txt"))) << "files already written stay";
+    EXPECT_FALSE(path_exists(dir.path("out/two.txt"))) << "the target of the cancelled event must not be opened";
+    EXPECT_FALSE(path_exists(dir.path("out/three.txt")));
+  }
+  {
+    SCOPED_TRACE("cancel while a created file or directory is reported");
+    scratch_dir dir;
+    EXPECT_EQ(0, extract(dir, archive, 1,
+                         {{EVENT_FILE_CREATED, 1, ERROR_CANCELLED}, {EVENT_DIRECTORY_CREATED, 1, ERROR_CANCELLED}}));
+    EXPECT_EQ("3", read_file(dir.path("out/three.txt"))) << "answers to reports do not stop the walk";
+  }
+}
+
+TEST(ArchiveExtract, SelectionMustMatchSomething) {
+  scratch_dir dir;
+  EXPECT_EQ(ERROR_NO_MATCH, extract(dir, make_archive({}), 1)) << "an archive without entries matches nothing";
+  EXPECT_EQ(ERROR_NO_MATCH, extract(dir, make_archive({stored("a.txt", "a")}), 1, {}, "*.bin"));
+  EXPECT_EQ(0, extract(dir, make_archive({stored("a.txt", "a"), stored("b.bin", "b")}), 1, {}, "*.bin"));
+  EXPECT_TRUE(path_exists(dir.path("out/b.bin")));
+  EXPECT_FALSE(path_exists(dir.path("out/a.txt"))) << "entries that do not match are not written";
+  std::string archive = make_archive({stored("a.txt", "a")}) + std::string(100, 'J');
+  EXPECT_EQ(0, extract(dir, archive, 1, {{EVENT_OVERWRITE_QUERY, 1, 1}}))
+      << "a header that can no longer be read in full is the normal end";
+}
+
+TEST(ArchiveExtract, EntryTimeIsTheDosFieldsTakenAsUtc) {
+  scratch_dir dir;
+  test_entry entry = stored("t.txt", "time");
+  entry.dos_date = (44 << 9) | (3 << 5) | 15;     // 2024-03-15
+  entry.dos_time = (13 << 11) | (45 << 5) | 10;  // 13:45:20
+  ASSERT_EQ(0, extract(dir, make_archive({entry}), 1));
+  // 2024-03-15 is day 19797 after 1970-01-01.
+  const int64_t expected = 19797LL * 86400 + 13 * 3600 + 45 * 60 + 20;
+  auto written = std::chrono::file_clock::to_sys(fs::last_write_time(dir.path("out/t.txt")));
+  EXPECT_EQ(expected, std::chrono::duration_cast<std::chrono::seconds>(written.time_since_epoch()).count())
+      << "the fields are UTC, with no local-time step";
+}
+
+#ifndef _WIN32
+TEST(ArchiveExtract, ExecuteBitGivesAnExecutableFile) {
+  scratch_dir dir;
+  test_entry script = stored("run.sh", "#!/bin/sh\n");
+  script.attributes = ENTRY_ATTR_EXECUTE;
+  ASSERT_EQ(0, extract(dir, make_archive({script, stored("plain.txt", "p")}), 1));
+  EXPECT_NE(fs::perms::none, fs::status(dir.path("out/run.sh")).permissions() & fs::perms::owner_exec);
+  EXPECT_EQ(fs::perms::none, fs::status(dir.path("out/plain.txt")).permissions() & fs::perms::owner_exec);
+}
+
+// /dev/shm is a memory file system that nothing else here writes to, so its
+// free space holds still between the query and the extraction.
+TEST(ArchiveExtract, FreeSpaceExactlyEqualToTheSelectionPasses) {
+  if (!fs::is_directory("/dev/shm")) GTEST_SKIP() << "no /dev/shm";
+  scratch_dir dir;
+  std::string destination = "/dev/shm/qpk-space-" + std::to_string(getpid());
+  fs::create_directory(destination);
+  double free_bytes = 0;
+  ASSERT_EQ(0, disk_free_space((destination + "/").c_str(), &free_bytes));
+  for (double extra : {0.0, 1.0}) {
+    SCOPED_TRACE(extra);
+    // Deflated entries claiming the space in parts, each holding an empty stream.
+    std::string archive = signature_field("QOR ARCHIVE FORMAT 2.0");
+    double left = free_bytes + extra;
+    for (int part = 0; left > 0; ++part) {
+      test_entry entry = deflated("part" + std::to_string(part) + ".bin", "");
+      entry.content_size = static_cast<uint32_t>(std::min(left, 4000000000.0));
+      left -= entry.content_size;
+      archive += entry_bytes(entry);
+    }
+    int status = extract(dir, archive, 1, {}, "*.*", destination);
+    if (extra == 0)
+      EXPECT_EQ(ERROR_SIZE_MISMATCH, status) << "equal space passes the check (the empty streams then mismatch)";
+    else
+      EXPECT_EQ(ERROR_DISK_SPACE, status) << "one byte more than is free must fail before writing";
+  }
+  fs::remove_all(destination);
+}
+#else
+TEST(ArchiveExtract, FreeSpaceNeedsADriveLetter) {
+  double bytes = 5;
+  EXPECT_EQ(ERROR_DISK_SPACE, disk_free_space("\\\\server\\share\\", &bytes));
+  EXPECT_EQ(0, bytes) << "undetermined space counts as none";
+  EXPECT_EQ(0, disk_free_space("C:\\somewhere\\", &bytes));
+  EXPECT_GT(bytes, 0);
+}
+#endif
+
+// ---- damaged and unsafe entries ----
+
+TEST(ArchiveExtract, TruncatedStoredEntryFailsAndIsNotReported) {
+  scratch_dir dir;
+  test_entry cut = stored("b.txt", std::string(1000, 'b'));
+  cut.data.resize(10);
+  int status = extract(dir, make_archive({stored("a.txt", "alpha"), cut}), 1);
+  EXPECT_EQ(ERROR_FILE_END, status) << "a truncated stored entry must not count as extracted";
+  EXPECT_EQ("alpha", read_file(dir.path("out/a.txt")));
+  EXPECT_EQ(std::vector<std::string>{dir.path("out/a.txt")}, texts_of(EVENT_FILE_CREATED))
+      << "only the complete entry is reported as created";
+}
+
+TEST(ArchiveExtract, DamagedDeflatedDataAndUnknownMethodsAreRefused) {
+  std::string content = random_bytes(3000, 9);
+  test_entry flipped = deflated("d.bin", content);
+  flipped.data = zlib_stream(content, 0);
+  flipped.stored_size = static_cast<uint32_t>(flipped.data.size());
+  flipped.data[200] ^= 1;  // the length still matches; the check value does not
+  test_entry unfinished = deflated("d.bin", content);
+  unfinished.data = zlib_stream(content, 0) + zlib_stream(content, 0).substr(0, 20);
+  unfinished.stored_size = static_cast<uint32_t>(unfinished.data.size());
+  test_entry method3 = stored("d.bin", "abc");
+  method3.method = 3;
+  test_entry sizes_differ = stored("d.bin", "abc");
+  sizes_differ.content_size = 2;
+  struct {
+    const char* what;
+    test_entry entry;
+    int expected;
+    bool target_exists;
+  } cases[] = {
+      {"damaged data of the right length", flipped, ERROR_ENTRY_DATA, true},
+      {"data ending inside a stream", unfinished, ERROR_ENTRY_DATA, true},
+      {"method 3", method3, ERROR_ENTRY_DATA, false},
+      {"stored sizes that differ", sizes_differ, ERROR_SIZE_MISMATCH, false},
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.what);
+    scratch_dir dir;
+    EXPECT_EQ(test.expected, extract(dir, make_archive({test.entry, stored("after.txt", "z")}), 1))
+        << "a damaged entry must fail, not be reported as extracted";
+    EXPECT_TRUE(texts_of(EVENT_FILE_CREATED).empty());
+    EXPECT_EQ(test.target_exists, path_exists(dir.path("out/d.bin")));
+    EXPECT_FALSE(path_exists(dir.path("out/after.txt"))) << "the walk stops at the failed entry";
+  }
+}
+
+TEST(ArchiveExtract, NamesLeavingTheDestinationAreRefusedBeforeAnythingIsWritten) {
+  std::vector<std::string> names = {"..\\evil.txt", "a\\..\\..\\evil.txt", "sub\\..\\evil.txt", "C:\\evil.txt",
+                                    "C:evil.txt", "\\evil.txt", "/evil.txt", "", "sub\\", "sub\\..", "sub\\.",
+                                    std::string(128, 'e')};
+#ifdef _WIN32
+  names.insert(names.end(), {"sub/../../evil.txt", "...\\evil.txt", "sub\\evil.txt:stream"});
+#else
+  names.insert(names.end(), {"sub/evil.txt", "sub\\../evil.txt"});
+#endif
+  for (int use_paths : {1, 0}) {
+    for (const std::string& name : names) {
+      SCOPED_TRACE((use_paths ? "with paths: " : "without paths: ") + name);
+      scratch_dir dir;
+      fs::create_directories(dir.path("out/sub"));
+      test_entry entry = stored("", "evil");
+      entry.name = name;
+      EXPECT_EQ(ERROR_ENTRY_NAME, extract(dir, make_archive({entry, stored("after.txt", "z")}), use_paths))
+          << "a name that leaves the destination must be refused";
+      EXPECT_FALSE(exists_anywhere(dir, "evil.txt"));
+      EXPECT_FALSE(exists_anywhere(dir, "after.txt"));
+      EXPECT_TRUE(recorded_events.empty()) << "nothing is asked or created for a refused entry";
+    }
+  }
+}
+
+TEST(ArchiveExtract, DotsInsideNamesAreOrdinary) {
+  scratch_dir dir;
+  ASSERT_EQ(0, extract(dir, make_archive({stored("v1..2\\a..b.txt", "ok"), stored(".hidden", "h")}), 1));
+  EXPECT_EQ("ok", read_file(dir.path("out/v1..2/a..b.txt")));
+  EXPECT_EQ("h", read_file(dir.path("out/.hidden")));
+}
+
+TEST(ArchiveExtract, TargetPathsThatDoNotFitAreRefused) {
+  scratch_dir dir;
+  std::string destination = dir.path("out");
+  while (destination.size() < 200) destination += std::string(1, PATH_SEPARATOR) + "level";
+  fs::create_directories(destination);
+  std::string long_name = "d\\" + std::string(100, 'x') + ".txt";
+  EXPECT_EQ(ERROR_ENTRY_NAME, extract(dir, make_archive({stored(long_name, "x")}), 1, {}, "*.*", destination))
+      << "a target path over 255 characters must be refused, not cut";
+  EXPECT_FALSE(path_exists(destination + PATH_SEPARATOR + "d")) << "not even its directory is made";
+  EXPECT_EQ(ERROR_ENTRY_NAME, extract(dir, make_archive({stored(long_name, "x")}), 0, {}, "*.*", destination));
+  std::string fits = std::string(254 - destination.size(), 'f');
+  EXPECT_EQ(0, extract(dir, make_archive({stored(fits, "x")}), 1, {}, "*.*", destination))
+      << "a target of exactly 255 characters fits";
+}
+
+TEST(ArchiveExtract, DataBeyondTwoGigabytesEndsTheWalkBeforeAnythingIsWritten) {
+  const uint32_t data_position = 32 + 146 + 1 + 146;  // of the second entry
+  struct {
+    const char* what;
+    uint32_t stored_size;
+    int expected;
+  } cases[] = {
+      {"ending one byte past 2^31 - 1", 0x80000000u - data_position, ERROR_ENTRY_DATA},
+      {"wrapping around 32 bits", 0xFFFFFFF0u, ERROR_ENTRY_DATA},
+      {"ending at 2^31 - 1, merely past the end of the file", 0x7FFFFFFFu - data_position, ERROR_SIZE_MISMATCH},
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.what);
+    scratch_dir dir;
+    test_entry far = deflated("far.bin", "");
+    far.stored_size = test.stored_size;
+    far.content_size = 1;
+    std::string archive = make_archive({stored("first.txt", "1"), far});
+    EXPECT_EQ(test.expected, extract(dir, archive, 1)) << "data that cannot be reached must fail the walk";
+    bool reachable = test.expected != ERROR_ENTRY_DATA;
+    EXPECT_EQ(reachable, path_exists(dir.path("out/first.txt"))) << "the space check stops a run that cannot be walked";
+    if (!reachable) {
+      EXPECT_EQ(ERROR_ENTRY_DATA, extract(dir, archive, 1, {}, "first.*")) << "also when the entry is not selected";
+    }
+  }
+}
+
+}  // namespace
