@@ -36,9 +36,7 @@ bool add_file(gather_context& context, const std::string& path, const std::strin
   if (const char* problem = entry_name_problem(name)) {
     return fail(context.err, path, std::string("cannot be stored as \"") + name + "\": " + problem);
   }
-  if (facts.size > ARCHIVE_LIMIT) {
-    return fail(context.err, path, "the file is 2 GiB or larger, more than an archive can hold");
-  }
+  if (const char* problem = file_size_problem(facts.size)) return fail(context.err, path, problem);
   context.files->push_back({path, name, facts});
   return true;
 }
@@ -97,6 +95,10 @@ bool names_unique(const std::vector<input_file>& files, std::ostream& err) {
 }
 
 }  // namespace
+
+const char* file_size_problem(uint64_t size) {
+  return size > ARCHIVE_LIMIT ? "the file is 2 GiB or larger, more than an archive can hold" : nullptr;
+}
 
 std::string stored_base_name(const std::string& path) {
   size_t end = path.size();

@@ -19,6 +19,9 @@ struct input_file {
 // a signed 32-bit distance.
 constexpr uint64_t ARCHIVE_LIMIT = 0x7FFFFFFF;
 
+// Why a file of this size cannot be stored, or nullptr when it can.
+const char* file_size_problem(uint64_t size);
+
 // Fills files in archive order. Skips the archive itself and, with a warning,
 // links to folders and things that are not files. On the first problem writes
 // "qpk: PATH: REASON" to err and returns false.

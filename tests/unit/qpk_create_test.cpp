@@ -1,0 +1,217 @@
+// qpk create, read back with the test's own reader: names, order, content,
+// methods, stream sizes, attributes and times, and every refusal.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "archive/layout.h"
+#include "tools/qpk/archive_output.h"
+#include "tests/unit/qpk_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int64_t SAMPLE_TIME = 981173107;  // 2001-02-03 04:05:07 UTC
+constexpr uint16_t SAMPLE_DATE_FIELD = (21 << 9) | (2 << 5) | 3;
+constexpr uint16_t SAMPLE_TIME_FIELD = (4 << 11) | (5 << 5) | 3;
+
+create_settings with_jobs(unsigned jobs) {
+  create_settings settings;
+  settings.jobs = jobs;
+  return settings;
+}
+
+const read_entry* find_entry(const std::vector<read_entry>& entries, const std::string& name) {
+  for (const read_entry& entry : entries) {
+    if (entry.name == name) return &entry;
+  }
+  ADD_FAILURE() << name << " should be in the archive";
+  return nullptr;
+}
+
+}  // namespace
+
+TEST(QpkCreate, StoresFilesAndFoldersUnderTheNamesAUserExpects) {
+  scratch_dir scratch;
+  fs::create_directories(scratch.path("docs/sub"));
+  fs::create_directories(scratch.path("docs/empty"));
+  write_file(scratch.path("docs/b.txt"), text_of(10000));
+  write_file(scratch.path("docs/a.txt"), "alpha");
+  write_file(scratch.path("docs/sub/noise.bin"), noise_of(100000));
+  write_file(scratch.path("top.txt"), "");
+  for (const char* name : {"docs/b.txt", "docs/a.txt", "docs/sub/noise.bin", "top.txt"}) {
+    set_modified(scratch.path(name), SAMPLE_TIME);
+  }
+  make_read_only(scratch.path("docs/a.txt"));
+  std::string archive = scratch.path("out.qpk");
+
+  ASSERT_EQ(0, qpk_create(archive, {scratch.path("docs"), scratch.path("top.txt")}, {}, std::cerr));
+
+  std::vector<read_entry> entries = read_archive(archive);
+  std::vector<std::string> expected = {"docs\\a.txt", "docs\\b.txt", "docs\\sub\\noise.bin", "top.txt"};
+  EXPECT_EQ(expected, entry_names(entries)) << "folders in name order under the folder's own name; empty folders vanish";
+  const struct {
+    const char* name;
+    std::string content;
+    uint16_t method;
+  } files[] = {
+      {"docs\\a.txt", "alpha", METHOD_STORED},
+      {"docs\\b.txt", text_of(10000), METHOD_DEFLATED},
+      {"docs\\sub\\noise.bin", noise_of(100000), METHOD_STORED},
+      {"top.txt", "", METHOD_STORED},
+  };
+  for (const auto& file : files) {
+    SCOPED_TRACE(file.name);
+    const read_entry* entry = find_entry(entries, file.name);
+    if (entry == nullptr) continue;
+    EXPECT_EQ(file.content, entry->content);
+    EXPECT_EQ(file.method, entry->method) << "deflated only when that makes the entry smaller";
+    EXPECT_EQ(SAMPLE_DATE_FIELD, entry->date);
+    EXPECT_EQ(SAMPLE_TIME_FIELD, entry->time) << "UTC fields, seconds rounded down to even";
+    bool read_only = std::string(file.name) == "docs\\a.txt";
+    EXPECT_EQ(read_only, (entry->attributes & ENTRY_ATTR_READONLY) != 0);
+    EXPECT_EQ(0u, entry->attributes & ENTRY_ATTR_EXECUTE);
+  }
+}
+
+#ifndef _WIN32
+TEST(QpkCreate, OwnerExecutePermissionIsKeptAsTheExecuteBit) {
+  scratch_dir scratch;
+  write_file(scratch.path("run.sh"), "#!/bin/sh\necho hi\n");
+  fs::permissions(scratch.path("run.sh"), fs::perms::owner_exec, fs::perm_options::add);
+  write_file(scratch.path("plain.txt"), "text");
+  ASSERT_EQ(0, qpk_create(scratch.path("out.qpk"), {scratch.path("run.sh"), scratch.path("plain.txt")}, {}, std::cerr));
+  std::vector<read_entry> entries = read_archive(scratch.path("out.qpk"));
+  ASSERT_EQ(2u, entries.size());
+  EXPECT_EQ(ENTRY_ATTR_EXECUTE, entries[0].attributes) << "run.sh is executable";
+  EXPECT_EQ(0u, entries[1].attributes) << "plain.txt is not";
+}
+#endif
+
+TEST(QpkCreate, OutputIsTheSameWhateverTheNumberOfThreads) {
+  scratch_dir scratch;
+  // Five blocks: four full ones of 64000 bytes and a short one.
+  std::string content = text_of(150000) + noise_of(30000) + text_of(100000);
+  write_file(scratch.path("big.txt"), content);
+  write_file(scratch.path("small.txt"), "small");
+  std::vector<std::string> inputs = {scratch.path("big.txt"), scratch.path("small.txt")};
+  ASSERT_EQ(0, qpk_create(scratch.path("j1.qpk"), inputs, with_jobs(1), std::cerr));
+  ASSERT_EQ(0, qpk_create(scratch.path("j2.qpk"), inputs, with_jobs(2), std::cerr));
+  ASSERT_EQ(0, qpk_create(scratch.path("j4.qpk"), inputs, with_jobs(4), std::cerr));
+  std::string one = read_file(scratch.path("j1.qpk"));
+  EXPECT_EQ(one, read_file(scratch.path("j2.qpk"))) << "-j 2 must write the same bytes as -j 1";
+  EXPECT_EQ(one, read_file(scratch.path("j4.qpk"))) << "-j 4 must write the same bytes as -j 1";
+
+  std::vector<read_entry> entries = read_archive_bytes(one);
+  ASSERT_EQ(2u, entries.size());
+  EXPECT_EQ(METHOD_DEFLATED, entries[0].method);
+  EXPECT_EQ(content, entries[0].content);
+  std::vector<size_t> streams = {64000, 64000, 64000, 64000, 280000 - 4 * 64000};
+  EXPECT_EQ(streams, entries[0].streams) << "one finished zlib stream per 64000-byte block";
+}
+
+TEST(QpkCreate, ChoosesStoredWhenDeflatingDoesNotHelp) {
+  scratch_dir scratch;
+  write_file(scratch.path("text.txt"), text_of(70000));
+  write_file(scratch.path("noise.bin"), noise_of(70000));
+  struct method_case {
+    const char* what;
+    const char* file;
+    create_settings settings;
+    uint16_t method;
+  };
+  create_settings store;
+  store.store = true;
+  create_settings level0;
+  level0.level = 0;
+  create_settings level1;
+  level1.level = 1;
+  const method_case cases[] = {
+      {"text deflates", "text.txt", {}, METHOD_DEFLATED},
+      {"text at level 1 deflates", "text.txt", level1, METHOD_DEFLATED},
+      {"noise is stored", "noise.bin", {}, METHOD_STORED},
+      {"--store stores text", "text.txt", store, METHOD_STORED},
+      {"level 0 only grows text, so it is stored", "text.txt", level0, METHOD_STORED},
+  };
+  for (const method_case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string archive = scratch.path("out.qpk");
+    ASSERT_EQ(0, qpk_create(archive, {scratch.path(c.file)}, c.settings, std::cerr));
+    std::vector<read_entry> entries = read_archive(archive);
+    ASSERT_EQ(1u, entries.size());
+    EXPECT_EQ(c.method, entries[0].method);
+    EXPECT_EQ(read_file(scratch.path(c.file)), entries[0].content);
+    if (c.method == METHOD_DEFLATED) {
+      EXPECT_LT(entries[0].stored, entries[0].size);
+    }
+  }
+}
+
+TEST(QpkCreate, RefusalsNameTheFileAndLeaveNothingBehind) {
+  struct refusal_case {
+    const char* what;
+    std::vector<std::string> files;  // relative paths to create
+    std::vector<std::string> inputs;
+    const char* named;  // expected in the message
+  };
+  const refusal_case cases[] = {
+      {"a name of 128 characters", {"docs/" + std::string(123, 'n')}, {"docs"}, "127 characters"},
+      {"a missing input", {"a.txt"}, {"a.txt", "missing.txt"}, "missing.txt"},
+      {"two inputs stored under one name", {"x/a.txt", "y/A.TXT"}, {"x/a.txt", "y/A.TXT"}, "A.TXT"},
+      {"nothing to store", {}, {"."}, "nothing to store"},
+#ifndef _WIN32
+      {"a name holding a backslash", {"docs/a\\..\\..\\b"}, {"docs"}, "'\\'"},
+#endif
+  };
+  for (const refusal_case& c : cases) {
+    SCOPED_TRACE(c.what);
+    scratch_dir scratch;
+    fs::create_directories(scratch.path("in"));
+    for (const std::string& file : c.files) {
+      fs::path path = fs::path(scratch.path("in")) / file;
+      fs::create_directories(path.parent_path());
+      write_file(path.string(), "content");
+    }
+    fs::create_directories(scratch.path("out"));
+    write_file(scratch.path("out/old.qpk"), "the archive that was there before");
+    std::vector<std::string> inputs;
+    for (const std::string& input : c.inputs) inputs.push_back((fs::path(scratch.path("in")) / input).string());
+
+    std::ostringstream err;
+    EXPECT_EQ(1, qpk_create(scratch.path("out/new.qpk"), inputs, {}, err));
+    EXPECT_NE(std::string::npos, err.str().find(c.named)) << err.str();
+    EXPECT_EQ(std::vector<std::string>{"old.qpk"}, folder_contents(scratch.path("out")))
+        << "a refused create must leave no archive and no temporary file";
+    std::ostringstream err_again;
+    EXPECT_EQ(1, qpk_create(scratch.path("out/old.qpk"), inputs, {}, err_again));
+    EXPECT_EQ("the archive that was there before", read_file(scratch.path("out/old.qpk")))
+        << "a refused create must not touch an existing archive";
+  }
+}
+
+TEST(QpkCreate, NeverStoresTheArchiveInItself) {
+  scratch_dir scratch;
+  fs::create_directories(scratch.path("tree"));
+  write_file(scratch.path("tree/a.txt"), "alpha");
+  std::string archive = scratch.path("tree/self.qpk");
+  ASSERT_EQ(0, qpk_create(archive, {scratch.path("tree")}, {}, std::cerr));
+  EXPECT_EQ(std::vector<std::string>{"tree\\a.txt"}, entry_names(read_archive(archive)));
+  // Again, now that the archive exists inside the folder it stores.
+  ASSERT_EQ(0, qpk_create(archive, {scratch.path("tree")}, {}, std::cerr));
+  EXPECT_EQ(std::vector<std::string>{"tree\\a.txt"}, entry_names(read_archive(archive)));
+  EXPECT_EQ((std::vector<std::string>{"a.txt", "self.qpk"}), folder_contents(scratch.path("tree")));
+}
+
+TEST(QpkCreate, AnArchiveNeverReachesTwoGibibytes) {
+  scratch_dir scratch;
+  {
+    archive_output output;
+    ASSERT_EQ("", output.open(scratch.path("huge.qpk")));
+    EXPECT_EQ("", output.seek(0x7FFFFFFF - 10));
+    EXPECT_EQ("", output.write("0123456789", 10)) << "the archive may end at the last byte a seek reaches";
+    std::string problem = output.write("x", 1);
+    EXPECT_NE(std::string::npos, problem.find("2 GiB")) << problem;
+  }
+  EXPECT_TRUE(folder_contents(scratch.path()).empty()) << "an archive that was not committed leaves no file";
+}
