@@ -11,7 +11,6 @@ struct conversion {
   bool left = false;
   bool hex_prefix = false;
   bool zero_pad = false;
-  bool is_short = false;
   unsigned width = 0;
   unsigned precision = 0;
   char type = 0;
@@ -56,12 +55,8 @@ conversion parse_conversion(const char*& p) {
     ++p;
     c.precision = parse_number(p);
   }
-  if (*p == 'l') {
-    ++p;
-  } else if (*p == 'h') {
-    c.is_short = true;
-    ++p;
-  }
+  // The size letters choose narrow or wide text; numbers are 32-bit anyway.
+  if (*p == 'l' || *p == 'h') ++p;
   c.type = *p;
   if (c.left) c.zero_pad = false;
   return c;
@@ -157,23 +152,19 @@ int bounded_vformat(char* out, size_t size, const char* format, va_list args) {
         put_string(s, c, va_arg(args, const char*));
         break;
       case 'd':
-      case 'i': {
-        uint32_t value = static_cast<uint32_t>(va_arg(args, int));
-        if (c.is_short) value = static_cast<uint32_t>(static_cast<int32_t>(static_cast<int16_t>(value)));
-        put_number(s, c, value);
+      case 'i':
+        put_number(s, c, static_cast<uint32_t>(va_arg(args, int)));
         break;
-      }
       case 'u':
       case 'x':
-      case 'X': {
-        uint32_t value = va_arg(args, uint32_t);
-        if (c.is_short) value &= 0xFFFF;
-        put_number(s, c, value);
+      case 'X':
+        put_number(s, c, va_arg(args, uint32_t));
         break;
-      }
       default:
-        // The letter itself is copied as ordinary text; a "%" at the very
-        // end of the format prints nothing.
+        // An unknown conversion prints its width in spaces; its letter is
+        // then read again as ordinary text (a "%" starts a new conversion, the
+        // end of the format prints nothing).
+        s.put_repeated(' ', c.width);
         continue;
     }
     ++p;

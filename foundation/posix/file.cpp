@@ -46,17 +46,20 @@ bool os_file_open(const char* name, os_open_mode mode, file_handle* out) {
 }
 
 bool os_file_read(file_handle file, void* buffer, uint32_t count, uint32_t* done) {
+  // One call even for 0 bytes, so that a handle that cannot read fails.
   uint32_t total = 0;
-  bool ok = true;
-  while (total < count) {
+  do {
     ssize_t got = read(as_fd(file), static_cast<char*>(buffer) + total, count - total);
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0) ok = false;
-    if (got <= 0) break;
+    if (got < 0) {
+      *done = total;
+      return false;
+    }
+    if (got == 0) break;
     total += static_cast<uint32_t>(got);
-  }
+  } while (total < count);
   *done = total;
-  return ok;
+  return true;
 }
 
 bool os_file_write(file_handle file, const void* buffer, uint32_t count, uint32_t* done) {

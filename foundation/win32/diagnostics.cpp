@@ -10,6 +10,7 @@ namespace {
 
 // The system formatter writes at most 1024 bytes with its zero; one spare.
 constexpr size_t SCRATCH_SIZE = 1025;
+constexpr int LIMIT = 1024;
 
 }  // namespace
 
@@ -18,8 +19,8 @@ int os_vformat(char* out, size_t size, const char* format, va_list args) {
   char scratch[SCRATCH_SIZE] = {};
   int written = wvsprintfA(scratch, format != nullptr ? format : "", args);
   scratch[SCRATCH_SIZE - 1] = 0;
-  size_t length = written >= 0 && static_cast<size_t>(written) < SCRATCH_SIZE ? static_cast<size_t>(written)
-                                                                              : strlen(scratch);
+  // At the limit the count includes a byte the formatter did not keep.
+  size_t length = written >= 0 && written < LIMIT ? static_cast<size_t>(written) : strlen(scratch);
   if (length > size - 1) length = size - 1;
   memcpy(out, scratch, length);
   out[length] = 0;
