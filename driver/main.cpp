@@ -12,9 +12,6 @@
 #include "foundation/module.h"
 #include "ui/ui.h"
 
-int g_run_status = 0;
-char g_target_path[PATH_SIZE] = "";
-
 namespace {
 
 // The result of cutting the command line into the argument vector, kept for
