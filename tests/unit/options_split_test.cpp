@@ -30,7 +30,11 @@ split_result split(std::string tail, int capacity = ARGUMENT_VECTOR_SIZE - 1) {
 
 std::string many_words(int n) {
   std::string line;
-  for (int i = 0; i < n; ++i) line += "w" + std::to_string(i) + " ";
+  for (int i = 0; i < n; ++i) {
+    line += 'w';
+    line += std::to_string(i);
+    line += ' ';
+  }
   return line;
 }
 
