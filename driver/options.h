@@ -37,16 +37,24 @@ extern const char USAGE_TEXT[];
 // says how many were stored).
 int split_command_line(char* text, int* count, char** words, int capacity);
 
+// Allocates the positional list from the system (not the pool); a second call
+// starts an empty list. ERROR_OPTION_STORE when the memory is refused.
 int options_init();
 void options_set_prefixes(const char* prefixes);
+// Parses entries 1 to argc-1. Returns 0, ERROR_INVALID_OPTION (also for an
+// empty word), ERROR_OPTION_ALREADY_SET, ERROR_OPTION_MISSING_PARAMETER, or
+// ERROR_WORD_TOO_LONG for a parameter over 254 or a positional word over 255
+// characters. On POSIX a "/" word is an option only when the rest names one.
 int options_parse(int argc, char** argv);
 int option_find(const char* word);
 int option_is_set(const char* word);
 // out holds OPTION_PARAMETER_SIZE bytes.
 int option_parameter(const char* word, char* out);
+// 0, or -1 when the copy cannot be allocated or the list is full or absent.
 int positional_add(const char* word);
 int positional_count();
-// out holds 256 bytes.
+// out holds 256 bytes. ERROR_NO_SUCH_POSITIONAL outside 0 to count-1;
+// ERROR_WORD_TOO_LONG (out empty) for a word added directly that cannot fit.
 int positional_get(int index, char* out);
 void options_free();
 // Clears the option table back to its start state (for tests and fuzzing).
