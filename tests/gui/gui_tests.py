@@ -1,0 +1,308 @@
+#!/usr/bin/env python3
+"""GUI tests of the Win32 user interface under Wine and Xvfb.
+
+Each case starts ui_probe (which drives the dispatcher and prints what it was
+answered), finds its windows with xdotool, works them with keys and clicks,
+checks what happened and saves a screenshot of each window it meets.
+Without a window manager windows are found by name and focused with
+`windowfocus`; `windowactivate` cannot work.
+
+Usage: gui_tests.py CASE --wine-run SCRIPT --prefix DIR --probe EXE --shots DIR
+Exit status 0 passed, 1 failed, 77 skipped (no display or tools).
+"""
+import argparse
+import os
+import queue
+import re
+import shutil
+import subprocess
+import sys
+import threading
+import time
+
+TITLE = "QPK2EXE GUI Probe"
+SKIP = 77
+WAIT = 60.0  # generous bound for a window to appear or go under Wine
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def xdotool(*args):
+    result = subprocess.run(["xdotool", *args], capture_output=True, text=True, timeout=30)
+    return result.stdout.strip()
+
+
+def find_windows(name):
+    out = xdotool("search", "--onlyvisible", "--name", name)
+    return [w for w in out.split() if w]
+
+
+def wait_for(predicate, what, timeout=WAIT):
+    end = time.monotonic() + timeout
+    while time.monotonic() < end:
+        value = predicate()
+        if value:
+            return value
+        time.sleep(0.2)
+    raise Failure("timed out waiting for " + what)
+
+
+def geometry(window):
+    out = xdotool("getwindowgeometry", window)
+    position = re.search(r"Position: (-?\d+),(-?\d+)", out)
+    size = re.search(r"Geometry: (\d+)x(\d+)", out)
+    check(position and size, "no geometry for window %s: %r" % (window, out))
+    return (int(position.group(1)), int(position.group(2)), int(size.group(1)), int(size.group(2)))
+
+
+def screen_size():
+    width, height = xdotool("getdisplaygeometry").split()
+    return int(width), int(height)
+
+
+def expect_centred(window, what):
+    """The centring rule: half the difference of the work area's size and the
+    window's. Under Xvfb without a task bar the work area is the screen."""
+    x, y, width, height = geometry(window)
+    screen_w, screen_h = screen_size()
+    want = ((screen_w - width) // 2, (screen_h - height) // 2)
+    # X reports the client area; the frame Wine draws itself may shift it by
+    # its own width, so allow the border and caption.
+    check(abs(x - want[0]) <= 8 and abs(y - want[1]) <= 30,
+          "%s at %d,%d (%dx%d) should be centred near %d,%d" % (what, x, y, width, height, want[0], want[1]))
+    return x, y, width, height
+
+
+class Probe:
+    """The probe program under Wine, with its output lines in a queue."""
+
+    def __init__(self, args, mode):
+        self.process = subprocess.Popen([args.wine_run, args.prefix, args.probe, mode],
+                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        self.lines = queue.Queue()
+        threading.Thread(target=self._read, daemon=True).start()
+
+    def _read(self):
+        for line in self.process.stdout:
+            self.lines.put(line.strip())
+
+    def expect_line(self, pattern, timeout=WAIT):
+        end = time.monotonic() + timeout
+        while time.monotonic() < end:
+            try:
+                line = self.lines.get(timeout=0.2)
+            except queue.Empty:
+                continue
+            match = re.fullmatch(pattern, line)
+            if match:
+                return match
+        raise Failure("the probe never printed a line like %r" % pattern)
+
+    def no_line(self):
+        try:
+            return self.lines.get_nowait()
+        except queue.Empty:
+            return None
+
+    def wait_exit(self, timeout=WAIT):
+        return self.process.wait(timeout=timeout)
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
+
+
+def screenshot(args, name):
+    os.makedirs(args.shots, exist_ok=True)
+    xwd = subprocess.run(["xwd", "-root", "-silent"], capture_output=True, timeout=30)
+    if xwd.returncode == 0:
+        subprocess.run(["convert", "xwd:-", os.path.join(args.shots, name + ".png")], input=xwd.stdout, timeout=60)
+
+
+def press(window, key):
+    xdotool("windowfocus", "--sync", window)
+    xdotool("key", "--window", window, key)
+
+
+def other_window(known, name=TITLE):
+    new = [w for w in find_windows(name) if w not in known]
+    return new[0] if new else None
+
+
+# ---- cases -------------------------------------------------------------------
+
+
+def case_status_cancel(args):
+    probe = Probe(args, "status")
+    try:
+        probe.expect_line("ready")
+        status = wait_for(lambda: find_windows(TITLE), "the status window")[0]
+        expect_centred(status, "the status window")
+        screenshot(args, "status_window")
+
+        press(status, "Escape")
+        question = wait_for(lambda: other_window([status]), "the cancel question")
+        screenshot(args, "cancel_question")
+        press(question, "n")
+        wait_for(lambda: question not in find_windows(TITLE), "the question to close after No")
+        check(status in find_windows(TITLE), "No must leave the status window open")
+        line = probe.no_line()
+        check(line is None, "No must let the run go on, but the probe said %r" % line)
+
+        press(status, "Escape")
+        question = wait_for(lambda: other_window([status]), "the cancel question again")
+        press(question, "Return")  # Yes is the default button
+        probe.expect_line("result -308")
+        check(probe.wait_exit() == 0, "the probe should end normally")
+    finally:
+        probe.stop()
+
+
+def case_continue(args):
+    probe = Probe(args, "continue")
+    try:
+        item = probe.expect_line(r"item 1007 (-?\d+) (-?\d+) (\d+) (\d+)")
+        probe.expect_line("ready")
+        wait_for(lambda: find_windows(TITLE), "the status window")
+        screenshot(args, "continue_shown")
+        x, y, width, height = (int(v) for v in item.groups())
+        xdotool("mousemove", "--sync", str(x + width // 2), str(y + height // 2))
+        xdotool("click", "1")
+        probe.expect_line("continued")
+        probe.expect_line("next 0")  # Continue is not a cancel
+        check(probe.wait_exit() == 0, "the probe should end normally")
+    finally:
+        probe.stop()
+
+
+def case_about(args):
+    probe = Probe(args, "about")
+    try:
+        probe.expect_line("ready")
+        status = wait_for(lambda: find_windows(TITLE), "the status window")[0]
+        about = wait_for(lambda: find_windows("^About$"), "the About box")[0]
+        expect_centred(about, "the About box")
+        screenshot(args, "about_box")
+        press(about, "Return")
+        wait_for(lambda: not find_windows("^About$"), "the About box to close on OK")
+        check(status in find_windows(TITLE), "the status window carries on after About")
+        line = probe.no_line()
+        check(line is None, "closing About is no cancel, but the probe said %r" % line)
+    finally:
+        probe.stop()
+
+
+def splash_window():
+    return find_windows("^SplashClass$")
+
+
+def case_splash_click(args):
+    probe = Probe(args, "splash")
+    try:
+        splash = wait_for(splash_window, "the splash window")[0]
+        shown = time.monotonic()
+        x, y, width, height = expect_centred(splash, "the splash")
+        check(abs(width - 400) <= 2 and abs(height - 300) <= 2,
+              "the splash should be the bitmap's 400x300 (less its border), not %dx%d" % (width, height))
+        screenshot(args, "splash")
+        press(splash, "space")
+        if time.monotonic() - shown < 2.0:  # well before its own timer
+            time.sleep(0.3)
+            check(splash in splash_window(), "a key must not close the splash")
+        xdotool("mousemove", "--sync", str(x + width // 2), str(y + height // 2))
+        xdotool("click", "1")
+        probe.expect_line("splash gone")
+        check(probe.wait_exit() == 0, "the probe should end normally")
+    finally:
+        probe.stop()
+
+
+def case_splash_timer(args):
+    probe = Probe(args, "splash")
+    try:
+        wait_for(splash_window, "the splash window")
+        # It closes itself after about 3 s; the bound only guards a hang.
+        probe.expect_line("splash gone", timeout=30)
+        check(not splash_window(), "the splash window should be gone")
+    finally:
+        probe.stop()
+
+
+def case_error(args):
+    probe = Probe(args, "error")
+    try:
+        probe.expect_line("ready")
+        box = wait_for(lambda: find_windows(TITLE), "the error box")[0]
+        screenshot(args, "error_box")
+        press(box, "Return")
+        status = probe.wait_exit()
+        check(status in (255, -1), "a fatal error must end with exit status -1, not %d" % status)
+        check(probe.no_line() != "error returned", "ui_report_error must not return")
+    finally:
+        probe.stop()
+
+
+def case_bitmap(args):
+    probe = Probe(args, "bitmap")
+    try:
+        probe.expect_line("bitmap 0 1040 400 300 250")
+    finally:
+        probe.stop()
+
+
+def case_resources(args):
+    if shutil.which("wrestool") is None:
+        return SKIP
+    listing = subprocess.run(["wrestool", "-l", args.probe], capture_output=True, text=True, timeout=60).stdout
+    wanted = [
+        (r"--type=5 --name='QPK2EXE'", "the status dialog QPK2EXE"),
+        (r"--type=5 --name='ABOUT'", "the About box"),
+        (r"--type=14 --name='DEMO'", "the icon group DEMO"),
+        (r"--type=2 --name='MYBITMAP' .*size=121042", "the bitmap MYBITMAP of 121042 bytes"),
+    ]
+    for pattern, what in wanted:
+        check(re.search(pattern, listing), "the executable should hold %s:\n%s" % (what, listing))
+    return 0
+
+
+CASES = {
+    "status_cancel": case_status_cancel,
+    "continue": case_continue,
+    "about": case_about,
+    "splash_click": case_splash_click,
+    "splash_timer": case_splash_timer,
+    "error": case_error,
+    "bitmap": case_bitmap,
+    "resources": case_resources,
+}
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("case", choices=sorted(CASES))
+    parser.add_argument("--wine-run", required=True)
+    parser.add_argument("--prefix", required=True)
+    parser.add_argument("--probe", required=True)
+    parser.add_argument("--shots", required=True)
+    args = parser.parse_args()
+    if args.case != "resources":
+        if not os.environ.get("DISPLAY") or shutil.which("xdotool") is None:
+            print("skipped: no display or no xdotool")
+            return SKIP
+    try:
+        return CASES[args.case](args) or 0
+    except Failure as failure:
+        print("FAILED: %s" % failure)
+        return 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
