@@ -51,6 +51,7 @@ TEST(SplitCommandLine, QuotingAndSeparators) {
       {"\"abc", {"abc"}},
       {"\"open with  spaces  ", {"open with  spaces  "}},
       {"alpha\tbeta", {"alpha\tbeta"}},
+      {"\talpha \t", {"\talpha", "\t"}},
       {"x\"y z\"", {"x\"y", "z\""}},
       {"\"a\"\"b\"", {"a", "b"}},
       {"\"a\"b", {"a", "b"}},
