@@ -11,7 +11,7 @@ quick=()
 jobs=$(nproc)
 
 missing=()
-for p in zip unzip pigz makeself gzip tar; do
+for p in zip unzip pigz makeself gzip tar time; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
@@ -28,18 +28,24 @@ cmake -S bench -B build/bench-tools >/dev/null
 cmake --build build/bench-tools -j"$jobs" >/dev/null
 
 win32=()
-if command -v i686-w64-mingw32-g++-posix >/dev/null && command -v wine >/dev/null; then
+note=""
+prefix=$PWD/build/bench-win32/wineprefix
+if ! command -v i686-w64-mingw32-g++-posix >/dev/null || ! command -v wine >/dev/null; then
+  note="no cross compiler or no Wine"
+elif ! sh cmake/wine-run.sh "$prefix" cmd /c exit 0 >/dev/null 2>&1; then
+  note="Wine cannot run 32-bit programs on this machine"
+else
   echo "building the Win32 program" >&2
   if cmake --preset win32 -B build/bench-win32 >/dev/null &&
      cmake --build build/bench-win32 --target qpk2exe -j"$jobs" >/dev/null; then
     exe=$(find build/bench-win32/bin -maxdepth 1 -iname 'qpk2exe.exe' | head -n 1)
-    prefix=$PWD/build/bench-win32/wineprefix
-    cmake/wine-run.sh "$prefix" cmd /c exit 0 >/dev/null 2>&1
     win32=(--win32 "$PWD/$exe" --wineprefix "$prefix")
   else
-    echo "the Win32 build failed: measuring the native program only" >&2
+    note="the Win32 build failed"
   fi
 fi
+
+[ -n "$note" ] && echo "$note: measuring the native program only" >&2
 
 if [ ${#win32[@]} -gt 0 ]; then
   # A GUI program wants a display even when it shows nothing.
@@ -59,4 +65,4 @@ if [ ${#win32[@]} -gt 0 ]; then
 fi
 
 python3 bench/bench.py "${quick[@]}" --native build/bench-native/bin --tools build/bench-tools \
-  "${win32[@]}" --out build/bench-results.md
+  "${win32[@]}" --win32-note "$note" --out build/bench-results.md
