@@ -161,7 +161,7 @@ TEST(QpkRead, SelfExtractorsAreListedTestedAndDescribed) {
       "Archive offset: 1324\n",
       "0x029 use-paths auto-yes delete-after\n",
       "\"$(Destination)\\setup.exe /s\"\n",
-      "\"" + std::string(32, 'N') + "\" (no terminating zero)\n",
+      std::string(1, '"').append(32, 'N').append("\" (no terminating zero)\n"),
       "\"C:\\dest\\x1B[2J\"\n",
   };
   for (const std::string& line : expected) EXPECT_NE(std::string::npos, info.out.find(line)) << line << " in\n" << info.out;

@@ -25,18 +25,24 @@ std::string flags_text(uint32_t flags) {
   uint32_t known = 0;
   for (const flag_name& flag : FLAG_NAMES) {
     known |= flag.bit;
-    if (flags & flag.bit) result += std::string(" ") + flag.name;
+    if (flags & flag.bit) {
+      result += ' ';
+      result += flag.name;
+    }
   }
   if (flags & ~known) {
     std::snprintf(text, sizeof text, "0x%lX", static_cast<unsigned long>(flags & ~known));
-    result += std::string(" unknown ") + text;
+    result += " unknown ";
+    result += text;
   }
   return result;
 }
 
 // A text field shown as far as its zero, marked when the zero is missing.
 std::string field_text(const char* field, size_t size) {
-  std::string text = "\"" + printable_field(field, size) + "\"";
+  std::string text = "\"";
+  text += printable_field(field, size);
+  text += '"';
   if (std::memchr(field, 0, size) == nullptr) text += " (no terminating zero)";
   return text;
 }
