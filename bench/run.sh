@@ -26,6 +26,11 @@ cmake --preset native -B build/bench-native >/dev/null
 cmake --build build/bench-native --target qpk2exe qpk -j"$jobs" >/dev/null
 cmake -S bench -B build/bench-tools >/dev/null
 cmake --build build/bench-tools -j"$jobs" >/dev/null
+# A wrong baseline or skewed data must not pass for a result.
+python3 bench/test_tools.py build/bench-tools 2>/dev/null || {
+  echo "the benchmark's own tools fail their checks: python3 bench/test_tools.py build/bench-tools" >&2
+  exit 1
+}
 
 win32=()
 note=""
