@@ -21,7 +21,13 @@ scratch_dir::scratch_dir() {
   fs::path base = fs::temp_directory_path() / "qpk-tests";
   fs::create_directories(base);
   for (;;) {
-    fs::path candidate = base / ("t" + std::to_string(getpid_for_tests()) + "-" + std::to_string(counter++));
+    // Appended piece by piece: GCC 12 gives a false -Wrestrict on the
+    // equivalent chain of operator+ in optimised mingw builds.
+    std::string name = "t";
+    name += std::to_string(getpid_for_tests());
+    name += '-';
+    name += std::to_string(counter++);
+    fs::path candidate = base / name;
     std::error_code error;
     if (fs::create_directory(candidate, error)) {
       root_ = candidate.make_preferred().string();
