@@ -161,10 +161,10 @@ int bounded_vformat(char* out, size_t size, const char* format, va_list args) {
         put_number(s, c, va_arg(args, uint32_t));
         break;
       default:
-        // An unknown conversion prints its width in spaces; its letter is
-        // then read again as ordinary text (a "%" starts a new conversion, the
-        // end of the format prints nothing).
-        s.put_repeated(' ', c.width);
+        // An unknown conversion prints its width in spaces (unless aligned
+        // left); its letter is then read again as ordinary text (a "%" starts
+        // a new conversion, the end of the format prints nothing).
+        if (!c.left) s.put_repeated(' ', c.width);
         continue;
     }
     ++p;

@@ -4,8 +4,9 @@
 // 32-bit on every platform ("l" included), so callers pass int or uint32_t.
 // For %s the precision limits the characters taken and a null pointer prints
 // "(null)"; for numbers it is the least number of characters, sign included.
-// An unknown conversion prints its width in spaces and then its letter as
-// ordinary text; nothing is ever written past size.
+// An unknown conversion prints its width in spaces (none when aligned left)
+// and then its letter as ordinary text. "#" only prefixes hexadecimal numbers.
+// Nothing is ever written past size.
 #pragma once
 
 #include <cstdarg>
