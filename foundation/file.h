@@ -27,11 +27,14 @@ constexpr int FILE_SEEK_END = 2;
 int file_start();
 int file_stop();
 int file_open(const char* name, file_handle* handle, uint32_t mode);
+// A negative count is refused with ERROR_FILE_READ / ERROR_FILE_WRITE.
 int file_read(file_handle handle, void* buffer, int count, int* done);
 int file_write(file_handle handle, const void* buffer, int count, int* done);
 int file_seek(file_handle handle, int32_t offset, int origin);
 int file_tell(file_handle handle, int* position);
 int file_close(file_handle handle);
+// The size of a file whose end lies at 2 GiB or beyond is reported as -1
+// (the status stays 0), never as a length that could pass for real.
 int file_size(file_handle handle, int* size);
 int file_exists(const char* name);
 int dir_change(const char* path);
