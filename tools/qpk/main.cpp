@@ -1,8 +1,22 @@
 // qpk: creates, lists, tests and inspects archives and self-extractors.
+#include <csignal>
+#include <cstdlib>
 #include <iostream>
 
+#include "foundation/backend.h"
 #include "foundation/foundation.h"
+#include "tools/qpk/archive_output.h"
 #include "tools/qpk/commands.h"
+
+namespace {
+
+// An interrupted create leaves no temporary file behind.
+void on_interrupt(int) {
+  if (const char* pending = archive_output_pending()) os_file_delete(pending);
+  std::_Exit(130);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   // The file layer and a small pool for the engine's self-extractor reader.
@@ -11,6 +25,8 @@ int main(int argc, char** argv) {
     std::cerr << "qpk: cannot start the file services\n";
     return 1;
   }
+  std::signal(SIGINT, on_interrupt);
+  std::signal(SIGTERM, on_interrupt);
   int status = qpk_run(argc, argv, std::cout, std::cerr);
   std::cout.flush();
   foundation_term();
