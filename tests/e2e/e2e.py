@@ -55,6 +55,10 @@ class Session:
         self.env["TMPDIR"] = self.path("tmp")
         os.makedirs(self.path("tmp"))
         self.env.pop("DISPLAY", None)
+        # Under Wine the temporary folder and the registry are the prefix's,
+        # shared by every test: only what appears during this test counts.
+        self.baseline_dirs, self.baseline_keys = set(), set()
+        self.baseline_dirs, self.baseline_keys = set(self.temporary_dirs()), set(self.cleanup_keys())
 
     @property
     def win32(self):
@@ -112,6 +116,9 @@ class Session:
 
     # The clean-up keys left in the key store (registry or state folder).
     def cleanup_keys(self):
+        return [key for key in self.all_cleanup_keys() if key not in self.baseline_keys]
+
+    def all_cleanup_keys(self):
         if self.win32:
             done = subprocess.run([self.wine_run, self.prefix, "reg", "query", "HKLM\\Software\\QOR\\QPK2EXE"],
                                   stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, env=self.env)
@@ -125,6 +132,9 @@ class Session:
 
     # Fresh temporary directories ("QOR" names) left by self-extractors.
     def temporary_dirs(self):
+        return [p for p in self.all_temporary_dirs() if p not in self.baseline_dirs]
+
+    def all_temporary_dirs(self):
         if self.win32:
             pattern = os.path.join(self.prefix, "drive_c", "users", "*", "**", "Temp", "QOR*")
             return [p for p in glob.glob(pattern, recursive=True) if os.path.isdir(p)]
@@ -354,7 +364,11 @@ def failed_launch(s):
     left = s.temporary_dirs()
     check(len(left) == 1 and os.path.isfile(os.path.join(left[0], "readme.txt")),
           "a failed launch leaves the extracted files, got %s" % left)
-    check(len(s.cleanup_keys()) == 1, "and its clean-up key")
+    keys = s.cleanup_keys()
+    check(len(keys) == 1, "and its clean-up key")
+    if s.win32:  # the prefix outlives the test
+        shutil.rmtree(left[0], ignore_errors=True)
+        s.run("reg", ["delete", keys[0].strip(), "/f"])
 
 
 @case("posix", "win32")
