@@ -31,8 +31,8 @@ struct sink {
   bool full() const { return length >= room; }
 };
 
-// Digits are bounded too: a silly width or precision is capped at the most
-// a text of the Win32 limit can hold.
+// A width or precision beyond the Win32 text limit is capped there, which
+// also keeps the parsing from overflowing.
 constexpr unsigned FIELD_LIMIT = 1024;
 
 unsigned parse_number(const char*& p) {
@@ -86,7 +86,7 @@ void put_padded(sink& s, const conversion& c, unsigned body_width, const char* b
 void put_string(sink& s, const conversion& c, const char* text) {
   if (text == nullptr) text = "(null)";
   unsigned length = 0;
-  while (text[length] != 0 && (c.precision == 0 || length < c.precision) && length < FIELD_LIMIT) ++length;
+  while (text[length] != 0 && (c.precision == 0 || length < c.precision)) ++length;
   put_padded(s, c, length, text, length);
 }
 
