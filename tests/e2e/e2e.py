@@ -54,6 +54,9 @@ class Session:
         self.env["XDG_STATE_HOME"] = self.path("state")
         self.env["TMPDIR"] = self.path("tmp")
         os.makedirs(self.path("tmp"))
+        # The optional log library, built beside the program, would otherwise
+        # write into the folders the tests watch.
+        self.env["QORLOG32_FILE"] = self.root + ".qorlog32.log"
         self.env.pop("DISPLAY", None)
         # Under Wine the temporary folder and the registry are the prefix's,
         # shared by every test: only what appears during this test counts.
