@@ -73,7 +73,7 @@ TEST(QpkRead, ListShowsEveryEntryOnItsOwnLine) {
   } expected[] = {
       {text, {" 100000 ", " deflated ", " 2001-02-03 04:05:06 ", "  text.txt"}},
       {noise, {"   3000       3000  stored ", " 2001-02-03 04:05:06 ", "  noise.bin"}},
-      {note, {"      4          4  stored ", "R-", "  note.txt"}},
+      {note, {"      4          4  stored ", "04:05:06  R", "  note.txt"}},
   };
   for (const auto& e : expected) {
     SCOPED_TRACE(e.line);
