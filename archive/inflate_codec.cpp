@@ -7,6 +7,32 @@
 #include "archive/extract.h"
 #include "archive/pump.h"
 
+int inflate_step(inflate_state* state, uint8_t* output, uint32_t capacity, uint32_t* produced) {
+  z_stream& stream = state->stream;
+  stream.next_out = output;
+  stream.avail_out = capacity;
+  uInt input_before = stream.avail_in;
+  uLong output_before = stream.total_out;
+  int result = inflate(&stream, Z_SYNC_FLUSH);
+  *produced = static_cast<uint32_t>(stream.total_out - output_before);
+  bool progress = stream.avail_in != input_before || *produced != 0;
+  switch (result) {
+    case Z_STREAM_END:
+      state->inside_stream = false;
+      if (inflateReset(&stream) != Z_OK) return ERROR_CODEC;
+      // Input after the stream's end begins the entry's next stream.
+      return stream.avail_in > 0 ? 1 : 0;
+    case Z_OK:
+    case Z_BUF_ERROR:
+      if (progress) state->inside_stream = true;
+      if (!progress && stream.avail_in > 0) return ERROR_CODEC;
+      // A full output buffer in mid stream: the rest comes with the next call.
+      return stream.avail_in > 0 || stream.avail_out == 0 ? 1 : 0;
+    default:  // Z_DATA_ERROR, Z_NEED_DICT, Z_MEM_ERROR, Z_STREAM_ERROR
+      return ERROR_ENTRY_DATA;
+  }
+}
+
 namespace {
 
 int inflate_codec_init(void* context) {
@@ -33,28 +59,7 @@ int inflate_codec_process(void* context, const uint8_t* input, uint32_t input_le
     stream.next_in = const_cast<Bytef*>(input);
     stream.avail_in = input_length;
   }
-  stream.next_out = output;
-  stream.avail_out = capacity;
-  uInt input_before = stream.avail_in;
-  uLong output_before = stream.total_out;
-  int result = inflate(&stream, Z_SYNC_FLUSH);
-  *produced = static_cast<uint32_t>(stream.total_out - output_before);
-  bool progress = stream.avail_in != input_before || *produced != 0;
-  switch (result) {
-    case Z_STREAM_END:
-      state->inside_stream = false;
-      if (inflateReset(&stream) != Z_OK) return ERROR_CODEC;
-      // Input after the stream's end begins the entry's next stream.
-      return stream.avail_in > 0 ? 1 : 0;
-    case Z_OK:
-    case Z_BUF_ERROR:
-      if (progress) state->inside_stream = true;
-      if (!progress && stream.avail_in > 0) return ERROR_CODEC;
-      // A full output buffer in mid stream: the rest comes with the next call.
-      return stream.avail_in > 0 || stream.avail_out == 0 ? 1 : 0;
-    default:  // Z_DATA_ERROR, Z_NEED_DICT, Z_MEM_ERROR, Z_STREAM_ERROR
-      return ERROR_ENTRY_DATA;
-  }
+  return inflate_step(state, output, capacity, produced);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "foundation/backend.h"
 
@@ -49,10 +50,28 @@ extern const sink_table FILE_SINK;
 
 // Codec states are opaque records the caller provides, of these sizes.
 extern const codec_table INFLATE_CODEC;
+#if QPK_HAVE_LIBDEFLATE
+// Decodes whole streams with libdeflate from a carry buffer taken from the pool
+// at init, and hands zlib any stream it cannot decode whole, so its results are
+// INFLATE_CODEC's. Its state is an inflate_state too; set input_total to the
+// run's input length where it is known (codecs.h).
+extern const codec_table LIBDEFLATE_INFLATE_CODEC;
+#endif
 extern const codec_table DEFLATE_CODEC;
 size_t inflate_state_size();
 size_t deflate_state_size();
 // Sets the deflate level (0-9) of a state before init; 9 by default.
 void deflate_set_level(void* state, int level);
+
+// The inflate codecs of this build, the fastest first: "libdeflate" where the
+// build found it (QPK_HAVE_LIBDEFLATE), then "zlib".
+struct inflate_codec_choice {
+  const char* name;
+  const codec_table* codec;
+};
+std::span<const inflate_codec_choice> inflate_codecs();
+// The codec inflate_entry runs: the first of inflate_codecs(). Tests switch it
+// to run the same cases through each.
+extern const codec_table* inflate_entry_codec;
 
 int inflate_entry(file_handle archive, file_handle output, uint32_t stored_size, uint32_t* produced);
