@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "archive/access.h"
+#include "archive/pump.h"
+#include "foundation/file.h"
 #include "foundation/foundation.h"
 #include "test_util.h"
 
@@ -32,6 +34,22 @@ class archive_environment : public ::testing::Environment {
 };
 inline ::testing::Environment* const archive_environment_instance =
     ::testing::AddGlobalTestEnvironment(new archive_environment);
+
+// Runs each test of a suite once per inflate codec of the build, with
+// inflate_entry switched to it. Derive a suite's fixture from it and name the
+// suite in INSTANTIATE_FOR_EACH_INFLATE_CODEC.
+class inflate_codec_test : public ::testing::TestWithParam<inflate_codec_choice> {
+ protected:
+  void SetUp() override { inflate_entry_codec = GetParam().codec; }
+  void TearDown() override { inflate_entry_codec = inflate_codecs().front().codec; }
+};
+inline void PrintTo(const inflate_codec_choice& choice, std::ostream* out) { *out << choice.name; }
+inline std::string inflate_codec_name(const ::testing::TestParamInfo<inflate_codec_choice>& info) {
+  return info.param.name;
+}
+#define INSTANTIATE_FOR_EACH_INFLATE_CODEC(suite)                                                          \
+  INSTANTIATE_TEST_SUITE_P(Codec, suite, ::testing::ValuesIn(inflate_codecs().begin(), inflate_codecs().end()), \
+                           inflate_codec_name)
 
 // ---- archive bytes ----
 inline void put_u16(std::string& bytes, size_t offset, uint16_t value) {
@@ -72,6 +90,32 @@ inline std::string zlib_stream(const std::string& text, int level = 9) {
                          static_cast<uLong>(text.size()), level);
   EXPECT_EQ(Z_OK, result);
   out.resize(size);
+  return out;
+}
+
+// One zlib stream of the text with a sync flush after every `step` bytes:
+// each flush adds an empty stored block, so the stream is far longer than its
+// output.
+inline std::string flushed_stream(const std::string& text, size_t step) {
+  z_stream stream{};
+  EXPECT_EQ(Z_OK, deflateInit(&stream, 1));
+  std::string out;
+  char chunk[4096];
+  for (size_t at = 0; at <= text.size(); at += step) {
+    size_t count = std::min(step, text.size() - at);
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data() + at));
+    stream.avail_in = static_cast<uInt>(count);
+    int flush = at + count == text.size() ? Z_FINISH : Z_SYNC_FLUSH;
+    int result = Z_OK;
+    do {
+      stream.next_out = reinterpret_cast<Bytef*>(chunk);
+      stream.avail_out = sizeof chunk;
+      result = deflate(&stream, flush);
+      out.append(chunk, sizeof chunk - stream.avail_out);
+    } while (stream.avail_out == 0 || (flush == Z_FINISH && result != Z_STREAM_END && result >= 0));
+    if (flush == Z_FINISH) break;
+  }
+  deflateEnd(&stream);
   return out;
 }
 
@@ -172,4 +216,52 @@ inline std::vector<recorded_event> events_of(unsigned event) {
   for (const recorded_event& seen : recorded_events)
     if (seen.event == event) found.push_back(seen);
   return found;
+}
+
+// ---- inflate_entry on bytes in a file ----
+struct inflated {
+  int status;
+  uint32_t produced;
+  std::string output;
+  int archive_position;  // where the input file was left, from the data's start
+};
+
+// Writes prefix + data + junk to a file and inflates data from its offset
+// with inflate_entry's current codec.
+inline inflated inflate_bytes(const std::string& data, const std::string& junk = "JUNK-AFTER-THE-DATA") {
+  scratch_dir dir;
+  const std::string prefix = "PREFIX";
+  write_file(dir.path("in"), prefix + data + junk);
+  file_handle input = NO_FILE, output = NO_FILE;
+  EXPECT_EQ(0, file_open(dir.path("in").c_str(), &input, FILE_MODE_READ));
+  EXPECT_EQ(0, file_open(dir.path("out").c_str(), &output, FILE_MODE_CREATE));
+  file_seek(input, static_cast<int32_t>(prefix.size()), FILE_SEEK_SET);
+  inflated result{};
+  result.status = inflate_entry(input, output, static_cast<uint32_t>(data.size()), &result.produced);
+  file_tell(input, &result.archive_position);
+  result.archive_position -= static_cast<int>(prefix.size());
+  file_close(input);
+  file_close(output);
+  result.output = read_file(dir.path("out"));
+  return result;
+}
+
+// Random bytes whose zlib stream at level 0 is exactly `compressed` bytes long.
+inline std::string stream_of_length(size_t compressed) {
+  for (size_t size = compressed - 40; size < compressed; ++size) {
+    std::string stream = zlib_stream(random_bytes(size, static_cast<unsigned>(size)), 0);
+    if (stream.size() == compressed) return stream;
+  }
+  ADD_FAILURE() << "no level-0 stream of " << compressed << " bytes";
+  return {};
+}
+
+// The output of one zlib stream (at most 1 MB).
+inline std::string inflate_stream(const std::string& stream) {
+  std::string out(1000000, '\0');
+  uLongf size = out.size();
+  EXPECT_EQ(Z_OK, uncompress(reinterpret_cast<Bytef*>(out.data()), &size,
+                             reinterpret_cast<const Bytef*>(stream.data()), static_cast<uLong>(stream.size())));
+  out.resize(size);
+  return out;
 }

@@ -1,5 +1,5 @@
 // The stream pump with the file source and sink, inflate_entry over entries
-// of several zlib streams, and the deflate codec.
+// of several zlib streams with each inflate codec, and the deflate codec.
 #include <cstring>
 
 #include "archive/codecs.h"
@@ -10,52 +10,10 @@
 
 namespace {
 
-struct inflated {
-  int status;
-  uint32_t produced;
-  std::string output;
-  int archive_position;
-};
+class ArchivePumpByCodec : public inflate_codec_test {};
+INSTANTIATE_FOR_EACH_INFLATE_CODEC(ArchivePumpByCodec);
 
-// Writes prefix + data + junk to a file and inflates data from its offset.
-inflated inflate_bytes(const std::string& data, const std::string& junk = "JUNK-AFTER-THE-DATA") {
-  scratch_dir dir;
-  const std::string prefix = "PREFIX";
-  write_file(dir.path("in"), prefix + data + junk);
-  file_handle input = NO_FILE, output = NO_FILE;
-  EXPECT_EQ(0, file_open(dir.path("in").c_str(), &input, FILE_MODE_READ));
-  EXPECT_EQ(0, file_open(dir.path("out").c_str(), &output, FILE_MODE_CREATE));
-  file_seek(input, static_cast<int32_t>(prefix.size()), FILE_SEEK_SET);
-  inflated result{};
-  result.status = inflate_entry(input, output, static_cast<uint32_t>(data.size()), &result.produced);
-  file_tell(input, &result.archive_position);
-  result.archive_position -= static_cast<int>(prefix.size());
-  file_close(input);
-  file_close(output);
-  result.output = read_file(dir.path("out"));
-  return result;
-}
-
-// Text whose zlib stream at level 0 is exactly `compressed` bytes long.
-std::string stream_of_length(size_t compressed) {
-  for (size_t size = compressed - 40; size < compressed; ++size) {
-    std::string stream = zlib_stream(random_bytes(size, static_cast<unsigned>(size)), 0);
-    if (stream.size() == compressed) return stream;
-  }
-  ADD_FAILURE() << "no level-0 stream of " << compressed << " bytes";
-  return {};
-}
-
-std::string inflate_stream(const std::string& stream) {
-  std::string out(70000, '\0');
-  uLongf size = out.size();
-  EXPECT_EQ(Z_OK, uncompress(reinterpret_cast<Bytef*>(out.data()), &size,
-                             reinterpret_cast<const Bytef*>(stream.data()), static_cast<uLong>(stream.size())));
-  out.resize(size);
-  return out;
-}
-
-TEST(ArchivePump, InflatesEntriesOfSeveralStreamsWhereverTheBoundariesFall) {
+TEST_P(ArchivePumpByCodec, InflatesEntriesOfSeveralStreamsWhereverTheBoundariesFall) {
   std::string boundary_at_block = stream_of_length(PUMP_BUFFER_SIZE);
   std::string one = text_of(64000, 1), two = random_bytes(30000, 2), three = text_of(12345, 3);
   struct {
@@ -84,7 +42,7 @@ TEST(ArchivePump, InflatesEntriesOfSeveralStreamsWhereverTheBoundariesFall) {
   }
 }
 
-TEST(ArchivePump, StoredLengthZeroInflatesNothing) {
+TEST_P(ArchivePumpByCodec, StoredLengthZeroInflatesNothing) {
   inflated result = inflate_bytes("");
   EXPECT_EQ(0, result.status);
   EXPECT_EQ(0u, result.produced);
@@ -92,7 +50,7 @@ TEST(ArchivePump, StoredLengthZeroInflatesNothing) {
   EXPECT_EQ(0, result.archive_position) << "the junk after an empty entry must not be read";
 }
 
-TEST(ArchivePump, DamagedOrUnfinishedStreamsFailInsteadOfPassing) {
+TEST_P(ArchivePumpByCodec, DamagedOrUnfinishedStreamsFailInsteadOfPassing) {
   std::string content = random_bytes(5000, 4);
   std::string stream = zlib_stream(content, 0);
   std::string flipped = stream;
@@ -115,7 +73,7 @@ TEST(ArchivePump, DamagedOrUnfinishedStreamsFailInsteadOfPassing) {
   }
 }
 
-TEST(ArchivePump, SourceEndingEarlyIsReported) {
+TEST_P(ArchivePumpByCodec, SourceEndingEarlyIsReported) {
   scratch_dir dir;
   std::string stream = zlib_stream(text_of(1000));
   write_file(dir.path("in"), stream);
@@ -180,7 +138,7 @@ std::vector<std::string> inflate_each_stream(const std::string& data) {
   return outputs;
 }
 
-TEST(ArchivePump, DeflateCodecFinishesOneStreamPerBlockAtAnyLevel) {
+TEST_P(ArchivePumpByCodec, DeflateCodecFinishesOneStreamPerBlockAtAnyLevel) {
   std::vector<std::string> blocks = {text_of(64000, 5), random_bytes(64000, 6), "", text_of(10, 7)};
   for (int level : {9, 0, 6}) {
     SCOPED_TRACE(level);
@@ -195,7 +153,7 @@ TEST(ArchivePump, DeflateCodecFinishesOneStreamPerBlockAtAnyLevel) {
     memory_source compressed{{sink.collected}};
     memory_sink inflated_sink;
     inflate_state inflate_codec_state;
-    ASSERT_EQ(0, stream_pump(memory_source_read, &compressed, &INFLATE_CODEC, &inflate_codec_state, &MEMORY_SINK,
+    ASSERT_EQ(0, stream_pump(memory_source_read, &compressed, GetParam().codec, &inflate_codec_state, &MEMORY_SINK,
                              &inflated_sink));
     EXPECT_TRUE(blocks[0] + blocks[1] + blocks[2] + blocks[3] == inflated_sink.collected);
   }
