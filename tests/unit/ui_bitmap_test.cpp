@@ -15,7 +15,7 @@
 
 namespace {
 
-struct bmp_spec {
+struct bmp_shape {
   int32_t width = 4;
   int32_t height = 2;
   uint16_t planes = 1;
@@ -35,18 +35,18 @@ void put16(std::string& out, uint16_t value) {
   out.push_back(static_cast<char>(value >> 8));
 }
 
-uint32_t table_entries(const bmp_spec& s) {
+uint32_t table_entries(const bmp_shape& s) {
   if (s.colors_used != 0) return s.colors_used;
   return s.bits <= 8 ? 1u << s.bits : 0;
 }
 
-int64_t needed_pixel_bytes(const bmp_spec& s) {
+int64_t needed_pixel_bytes(const bmp_shape& s) {
   int64_t rows = s.height < 0 ? -int64_t{s.height} : s.height;
   return (int64_t{s.width} * s.bits + 31) / 32 * 4 * rows;
 }
 
-// A whole bitmap file as the spec describes; the pixel bytes count up.
-std::string make_bmp(const bmp_spec& s) {
+// A whole bitmap file as the test case describes; the pixel bytes count up.
+std::string make_bmp(const bmp_shape& s) {
   std::string info;
   put32(info, s.header_size);
   put32(info, static_cast<uint32_t>(s.width));
@@ -87,43 +87,43 @@ ptrdiff_t bits_offset(const void* bitmap) {
 
 struct good_case {
   const char* name;
-  bmp_spec spec;
+  bmp_shape shape;
   ptrdiff_t offset;
 };
 
 TEST_F(UiBitmap, AcceptedBitmapsFindTheirRowsAfterTheColourTable) {
-  bmp_spec splash;
+  bmp_shape splash;
   splash.width = 400;
   splash.height = 300;
   splash.colors_used = 250;
-  bmp_spec four_bit;
+  bmp_shape four_bit;
   four_bit.bits = 4;
-  bmp_spec true_colour;
+  bmp_shape true_colour;
   true_colour.bits = 24;
-  bmp_spec mono;
+  bmp_shape mono;
   mono.bits = 1;
-  bmp_spec top_down;
+  bmp_shape top_down;
   top_down.height = -3;
-  bmp_spec with_trailing_bytes;
+  bmp_shape with_trailing_bytes;
   with_trailing_bytes.pixel_bytes = needed_pixel_bytes(with_trailing_bytes) + 2;
   const std::vector<good_case> cases = {
       {"250 colours used: 250 entries", splash, 1040},
       {"4 bits, colours used 0: 16 entries", four_bit, 40 + 64},
       {"24 bits, colours used 0: no table", true_colour, 40},
       {"1 bit: 2 entries", mono, 48},
-      {"8 bits, colours used 0: 256 entries", bmp_spec{}, 40 + 1024},
+      {"8 bits, colours used 0: 256 entries", bmp_shape{}, 40 + 1024},
       {"rows stored top-down", top_down, 40 + 1024},
       {"padding after the rows", with_trailing_bytes, 40 + 1024},
   };
   for (const good_case& c : cases) {
     SCOPED_TRACE(c.name);
     const void* bitmap = nullptr;
-    ASSERT_EQ(0, load(make_bmp(c.spec), &bitmap));
+    ASSERT_EQ(0, load(make_bmp(c.shape), &bitmap));
     ASSERT_NE(nullptr, bitmap);
     EXPECT_EQ(c.offset, bits_offset(bitmap));
     ui_bitmap_info info = ui_bitmap_read_info(bitmap);
-    EXPECT_EQ(c.spec.width, info.width);
-    EXPECT_EQ(c.spec.height, info.height);
+    EXPECT_EQ(c.shape.width, info.width);
+    EXPECT_EQ(c.shape.height, info.height);
     EXPECT_EQ(0, static_cast<const unsigned char*>(ui_bitmap_bits(bitmap))[0]) << "the first pixel byte";
   }
 }
@@ -134,35 +134,35 @@ struct bad_case {
   int status;
 };
 
-std::string with(bmp_spec s, void (*change)(bmp_spec&)) {
+std::string with(bmp_shape s, void (*change)(bmp_shape&)) {
   change(s);
   return make_bmp(s);
 }
 
 TEST_F(UiBitmap, RefusedFilesLeaveThePointerAlone) {
-  std::string no_bm = make_bmp(bmp_spec{});
+  std::string no_bm = make_bmp(bmp_shape{});
   no_bm[0] = 'X';
   const std::vector<bad_case> cases = {
       {"empty file", "", ERROR_BITMAP_FILE_SHORT},
       {"shorter than the file header", "BM\x10\0\0\0", ERROR_BITMAP_FILE_SHORT},
       {"no BM", no_bm, ERROR_BITMAP_BAD_FORMAT},
-      {"12-byte core header", with({}, [](bmp_spec& s) { s.header_size = 12; }), ERROR_BITMAP_BAD_FORMAT},
-      {"108-byte header", with({}, [](bmp_spec& s) { s.header_size = 108; }), ERROR_BITMAP_BAD_FORMAT},
-      {"124-byte header", with({}, [](bmp_spec& s) { s.header_size = 124; }), ERROR_BITMAP_BAD_FORMAT},
-      {"file size too small for a header", with({}, [](bmp_spec& s) { s.file_size_adjust = 53 - 1086; }), ERROR_BITMAP_BAD_FORMAT},
-      {"file size below 14", with({}, [](bmp_spec& s) { s.file_size_adjust = 10 - 1086; }), ERROR_BITMAP_BAD_FORMAT},
-      {"file shorter than its size field", with({}, [](bmp_spec& s) { s.file_size_adjust = 100; }), ERROR_BITMAP_FILE_SHORT},
-      {"width larger than the rows", with({}, [](bmp_spec& s) { s.width = 100000; s.pixel_bytes = 8; }), ERROR_BITMAP_BAD_FORMAT},
-      {"height larger than the rows", with({}, [](bmp_spec& s) { s.height = 0x7fffffff; s.pixel_bytes = 8; }), ERROR_BITMAP_BAD_FORMAT},
-      {"most negative height", with({}, [](bmp_spec& s) { s.height = INT32_MIN; s.pixel_bytes = 8; }), ERROR_BITMAP_BAD_FORMAT},
-      {"one pixel row short", with({}, [](bmp_spec& s) { s.pixel_bytes = 4; }), ERROR_BITMAP_BAD_FORMAT},
-      {"colour table beyond the block", with({}, [](bmp_spec& s) { s.colors_used = 0x40000000; s.pixel_bytes = 8; }), ERROR_BITMAP_BAD_FORMAT},
-      {"zero width", with({}, [](bmp_spec& s) { s.width = 0; }), ERROR_BITMAP_BAD_FORMAT},
-      {"negative width", with({}, [](bmp_spec& s) { s.width = -4; s.pixel_bytes = 8; }), ERROR_BITMAP_BAD_FORMAT},
-      {"zero height", with({}, [](bmp_spec& s) { s.height = 0; }), ERROR_BITMAP_BAD_FORMAT},
-      {"7 bits per pixel", with({}, [](bmp_spec& s) { s.bits = 7; s.colors_used = 2; }), ERROR_BITMAP_BAD_FORMAT},
-      {"run-length compressed", with({}, [](bmp_spec& s) { s.compression = 1; }), ERROR_BITMAP_BAD_FORMAT},
-      {"no planes", with({}, [](bmp_spec& s) { s.planes = 0; }), ERROR_BITMAP_BAD_FORMAT},
+      {"12-byte core header", with({}, [](bmp_shape& s) { s.header_size = 12; }), ERROR_BITMAP_BAD_FORMAT},
+      {"108-byte header", with({}, [](bmp_shape& s) { s.header_size = 108; }), ERROR_BITMAP_BAD_FORMAT},
+      {"124-byte header", with({}, [](bmp_shape& s) { s.header_size = 124; }), ERROR_BITMAP_BAD_FORMAT},
+      {"file size too small for a header", with({}, [](bmp_shape& s) { s.file_size_adjust = 53 - 1086; }), ERROR_BITMAP_BAD_FORMAT},
+      {"file size below 14", with({}, [](bmp_shape& s) { s.file_size_adjust = 10 - 1086; }), ERROR_BITMAP_BAD_FORMAT},
+      {"file shorter than its size field", with({}, [](bmp_shape& s) { s.file_size_adjust = 100; }), ERROR_BITMAP_FILE_SHORT},
+      {"width larger than the rows", with({}, [](bmp_shape& s) { s.width = 100000; s.pixel_bytes = 8; }), ERROR_BITMAP_BAD_FORMAT},
+      {"height larger than the rows", with({}, [](bmp_shape& s) { s.height = 0x7fffffff; s.pixel_bytes = 8; }), ERROR_BITMAP_BAD_FORMAT},
+      {"most negative height", with({}, [](bmp_shape& s) { s.height = INT32_MIN; s.pixel_bytes = 8; }), ERROR_BITMAP_BAD_FORMAT},
+      {"one pixel row short", with({}, [](bmp_shape& s) { s.pixel_bytes = 4; }), ERROR_BITMAP_BAD_FORMAT},
+      {"colour table beyond the block", with({}, [](bmp_shape& s) { s.colors_used = 0x40000000; s.pixel_bytes = 8; }), ERROR_BITMAP_BAD_FORMAT},
+      {"zero width", with({}, [](bmp_shape& s) { s.width = 0; }), ERROR_BITMAP_BAD_FORMAT},
+      {"negative width", with({}, [](bmp_shape& s) { s.width = -4; s.pixel_bytes = 8; }), ERROR_BITMAP_BAD_FORMAT},
+      {"zero height", with({}, [](bmp_shape& s) { s.height = 0; }), ERROR_BITMAP_BAD_FORMAT},
+      {"7 bits per pixel", with({}, [](bmp_shape& s) { s.bits = 7; s.colors_used = 2; }), ERROR_BITMAP_BAD_FORMAT},
+      {"run-length compressed", with({}, [](bmp_shape& s) { s.compression = 1; }), ERROR_BITMAP_BAD_FORMAT},
+      {"no planes", with({}, [](bmp_shape& s) { s.planes = 0; }), ERROR_BITMAP_BAD_FORMAT},
   };
   for (const bad_case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -179,7 +179,7 @@ TEST_F(UiBitmap, RefusedFilesLeaveThePointerAlone) {
 
 TEST_F(UiBitmap, AHugeSizeFieldFailsWithoutReadingPastTheFile) {
   const void* bitmap = nullptr;
-  int status = load(with({}, [](bmp_spec& s) { s.file_size_adjust = 0xF0000000LL; }), &bitmap);
+  int status = load(with({}, [](bmp_shape& s) { s.file_size_adjust = 0xF0000000LL; }), &bitmap);
   EXPECT_TRUE(status == ERROR_BITMAP_FILE_SHORT || status == ERROR_SYSTEM_MEMORY) << "status " << status;
   EXPECT_EQ(nullptr, bitmap);
 }
