@@ -1,6 +1,7 @@
 #!/bin/bash
 # Builds the fuzz preset and runs every fuzz target for SECONDS (default 60):
-# first over the kept regression inputs, then fuzzing from the seed corpus.
+# first over the kept regression inputs (fuzz/regressions/<target>/), then
+# fuzzing from the seed corpus (fuzz/corpus/<target>/).
 # Usage: fuzz/run.sh [SECONDS]   (FUZZ_BUILD_DIR overrides build/fuzz)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -8,9 +9,10 @@ seconds=${1:-60}
 build=${FUZZ_BUILD_DIR:-build/fuzz}
 
 cmake --preset fuzz -B "$build" >/dev/null
-cmake --build "$build" --target fuzz_extract -j"$(nproc)"
+targets=(extract options_block command_line bitmap)
+cmake --build "$build" --target "${targets[@]/#/fuzz_}" -j"$(nproc)"
 
-for target in extract; do
+for target in "${targets[@]}"; do
   binary="$build/bin/fuzz_$target"
   regressions=(fuzz/regressions/$target/*)
   if [ -e "${regressions[0]}" ]; then
