@@ -1,0 +1,185 @@
+"""Crafted self-extractors: each case is a damaged or borderline archive,
+option block or trailer, with the outcome a user must see."""
+import struct
+
+import craft
+from craft import Entry, METHOD_DEFLATED, METHOD_STORED, SEF_USE_PATHS, SEF_NO_SPLASH
+from sandbox import check, USAGE_FIRST_LINE
+
+TEXT = b"hostile input is still only data\n" * 40
+GOOD = Entry("good.txt", b"complete before the damage\n")
+
+# Outcomes: "fail" - "Unable to extract files", exit 0, command not run;
+# "too big" - as "fail", or the space check refuses; "ok" - every listed file
+# extracted, command run; "damaged" - the option
+# block is refused with -1 before anything happens; "builder" - no archive
+# is found, so the program is the builder and shows its usage text.
+
+
+def cut(entry, keep):
+    entry.data = entry.data[:keep]
+    return entry
+
+
+def corrupt(entry):
+    data = bytearray(entry.data)
+    for i in range(8, len(data) - 8, 7):
+        data[i] ^= 0x5A
+    entry.data = bytes(data)
+    return entry
+
+
+def wrapping(name):
+    """stored_size that takes the next header position (data position plus
+    stored_size) round 32 bits back onto this entry's own header."""
+    return Entry(name, b"x", method=METHOD_DEFLATED, stored_size=(1 << 32) - craft.HEADER_SIZE)
+
+
+def escape_names(platform, run_root):
+    names = ["..\\esc-box.txt", "..\\..\\esc-run.txt", "a\\..\\..\\..\\esc-deep.txt", "\\esc-root.txt",
+             "/esc-slash.txt", "C:\\esc-drive.txt", "C:esc-drive-relative.txt", "a/../../esc-mixed.txt"]
+    absolute = platform.native_path(run_root + "/esc-absolute.txt").replace("/", "\\")
+    return names + [absolute]
+
+
+def archive_cases(platform, run_root):
+    """(name, entries, tail, outcome, expected files)"""
+    name127 = ("n" * 60 + "\\") + "m" * 62 + ".txt"
+    assert len(name127) == 127
+    cases = [
+        ("stored_truncated", [GOOD, cut(Entry("cut.txt", TEXT), 500)], b"", "fail", None),
+        ("deflated_truncated", [GOOD, cut(Entry("cut.txt", TEXT, METHOD_DEFLATED), 20)], b"", "fail", None),
+        ("deflate_corrupt", [corrupt(Entry("bad.txt", TEXT, METHOD_DEFLATED)), GOOD], b"", "fail", None),
+        ("deflate_content_size_lies", [Entry("big.txt", TEXT, METHOD_DEFLATED, content_size=len(TEXT) + 1)], b"",
+         "fail", None),
+        ("deflate_trailing_garbage", [Entry("extra.txt", TEXT, METHOD_DEFLATED,
+                                            data=craft.deflated(TEXT) + b"\x01garbage")], b"", "fail", None),
+        ("stored_sizes_differ", [Entry("s.txt", TEXT, content_size=len(TEXT) + 10)], b"", "fail", None),
+        ("stored_size_past_end", [GOOD, Entry("far.txt", TEXT[:10], METHOD_DEFLATED, stored_size=1 << 20)], b"",
+         "fail", None),
+        ("stored_size_near_4g", [Entry("huge.txt", TEXT[:10], METHOD_DEFLATED, stored_size=0xFFFFFFF0), GOOD], b"",
+         "fail", None),
+        ("stored_size_wraps_to_own_header", [wrapping("loop.txt")], b"", "fail", None),
+        ("content_size_near_4g", [Entry("c.txt", TEXT[:10], METHOD_DEFLATED, content_size=0xFFFFFFFF)], b"",
+         "too big", None),
+        ("zero_entries", [], b"", "fail", None),
+        ("empty_name", [GOOD, Entry("", b"nameless")], b"", "fail", None),
+        ("unterminated_name", [Entry("", b"x", raw_name=b"u" * 128)], b"", "fail", None),
+        ("name_127_characters", [Entry(name127, b"long name\n")], b"", "ok",
+         {name127.replace("\\", "/"): b"long name\n"}),
+        # With the 4-byte trailer, 145 bytes: too short for another header.
+        ("short_tail_after_entries", [GOOD], b"\x00" * 141, "ok", {"good.txt": GOOD.content}),
+        ("every_attribute_bit", [Entry("attr.txt", b"a", attributes=0xFFFFFFFF & ~0x02)], b"", "ok",
+         {"attr.txt": b"a"}),
+        ("impossible_date", [Entry("date.txt", b"d")], b"", "ok", {"date.txt": b"d"}),
+        ("same_name_twice", [Entry("twice.txt", b"first"), Entry("twice.txt", b"second")], b"", "ok",
+         {"twice.txt": b"first"}),
+        ("file_where_directory_goes", [Entry("a", b"file"), Entry("a\\b.txt", b"inside")], b"", "fail", None),
+    ]
+    for method in (0, 3, 0xFFFF):
+        cases.append(("method_%d" % method, [Entry("m.txt", b"abc", method=method, data=b"abc")], b"", "fail", None))
+    for i, name in enumerate(escape_names(platform, run_root)):
+        cases.append(("escaping_name_%d" % i, [GOOD, Entry(name, b"escaped")], b"", "fail", None))
+    return cases
+
+
+def patch_date(archive_bytes):
+    """Month 13 in the first entry's date."""
+    data = bytearray(archive_bytes)
+    struct.pack_into("<H", data, 32 + 128, (40 << 9) | (13 << 5) | 1)
+    return bytes(data)
+
+
+def build(platform, stub, case_name, run_root, flags):
+    """(exe bytes, outcome, expected files, words) of one case."""
+    command = platform.marker_command()
+    for name, entries, tail, outcome, files in archive_cases(platform, run_root):
+        if name == case_name:
+            body = craft.archive(entries, tail)
+            if name == "impossible_date":
+                body = patch_date(body)
+            block = craft.option_block(flags, command=command)
+            return craft.self_extractor(stub, block, body), outcome, files, ["box/dest"]
+    body = craft.archive([GOOD])
+    good_block = craft.option_block(flags, command=command)
+    exe = craft.self_extractor(stub, good_block, body)
+    if case_name == "block_bad_signature":
+        return craft.self_extractor(stub, craft.option_block(flags, command=command, signature=b"QOR SE ARCHIVE "
+                                                             b"FORMAT 2.1"), body), "damaged", None, ["box/dest"]
+    if case_name == "block_signature_case":
+        return craft.self_extractor(stub, craft.option_block(flags, command=command, signature=b"qor se archive "
+                                                             b"format 2.0"), body), "damaged", None, ["box/dest"]
+    if case_name == "block_fields_unterminated":
+        raw = {"command": command.encode().ljust(128, b" "), "name": b"N" * 32,
+               "destination": (b"./" * 62) + b"dest"}
+        block = craft.option_block(flags, raw=raw)
+        return craft.self_extractor(stub, block, body), "ok", {"good.txt": GOOD.content}, ["ignored"]
+    if case_name == "trailer_outside_file":
+        return craft.self_extractor(stub, good_block, body, trailer=len(exe) + 1000), "builder", None, []
+    if case_name == "trailer_all_ones":
+        return craft.self_extractor(stub, good_block, body, trailer=0xFFFFFFFF), "builder", None, []
+    if case_name == "trailer_into_stub":
+        return craft.self_extractor(stub, good_block, body, trailer=64), "builder", None, []
+    if case_name == "trailer_at_signature_text_in_stub":
+        at = stub.find(craft.ARCHIVE_SIGNATURE + b"\0")
+        check(at >= 0, "the program holds the archive signature text")
+        # The stub's own bytes are read as the archive, and the 324 bytes before
+        # the text are no option block.
+        return craft.self_extractor(stub, good_block, body, trailer=at), "damaged", None, ["box/dest"]
+    raise KeyError(case_name)
+
+
+OTHER_CASES = ["block_bad_signature", "block_signature_case", "block_fields_unterminated", "trailer_outside_file",
+               "trailer_all_ones", "trailer_into_stub", "trailer_at_signature_text_in_stub"]
+
+
+def names(platform):
+    return [c[0] for c in archive_cases(platform, "/x")] + OTHER_CASES
+
+
+def verify(run, mode, outcome, files, status, err, win32):
+    """The outcome the user must see, in silent or normal mode."""
+    normal = mode == "normal"
+    if outcome == "ok":
+        check(status == 0, "a good extraction ends with 0, got %d: %s" % (status, err))
+        got = run.dest_files()
+        for name, data in files.items():
+            check(got.get(name) == data, "%s must be extracted whole, destination holds %s" % (name, sorted(got)))
+        check(run.ran_command(), "the command runs after a good extraction")
+    elif outcome in ("fail", "too big"):
+        check(status == 0, "an extraction failure ends with 0, got %d: %s" % (status, err))
+        check(not run.ran_command(), "the command must not run after a failed extraction")
+        # A content size of 4 GiB fails the space check on a smaller disk and
+        # the length check on a larger one.
+        messages = ["Unable to extract files"] + (["Insufficient space to extract files"] if outcome == "too big" else [])
+        if normal and not win32:
+            check(any(m in err for m in messages), "the user must read one of %r: %r" % (messages, err))
+    elif outcome == "damaged":
+        check(status == 255, "a damaged option block ends with -1, got %d" % status)
+        check(not run.ran_command(), "nothing of a damaged block may run")
+        check(run.dest_files() == {}, "nothing may be extracted from a damaged self-extractor")
+        # The block's silent bit cannot be trusted either: the refusal shows in
+        # every mode.
+        if not win32:
+            check("Error (-8001): Damaged self-extractor" in err, "the refusal must say why: %r" % err)
+    elif outcome == "builder":
+        check(status == 0, "without an archive the program is the builder, exit 0, got %d" % status)
+        check(not run.ran_command(), "a builder runs no command")
+        if not win32:
+            check(USAGE_FIRST_LINE in err, "the builder with no words shows its usage: %r" % err)
+    if mode == "silent" and not win32 and outcome not in ("builder", "damaged"):
+        check(err.strip() == "", "a silent self-extractor writes nothing to the terminal: %r" % err)
+
+
+def run_case(platform, stub, run_factory, case_name, modes):
+    for mode in modes:
+        run = run_factory("%s/%s" % (case_name, mode))
+        flags = SEF_USE_PATHS | SEF_NO_SPLASH | (craft.SEF_SILENT if mode == "silent" else 0)
+        exe, outcome, files, words = build(platform, stub, case_name, run.root, flags)
+        run.write_exe(exe)
+        status, err = run.run(words, cwd=run.root if case_name != "block_fields_unterminated" else
+                              run.root + "/box")
+        try:
+            verify(run, mode, outcome, files, status, err, platform.win32)
+        except Exception as failure:
+            raise type(failure)("[%s mode] %s" % (mode, failure))

@@ -1,0 +1,113 @@
+"""User-visible limits, at the limit and one past: path lengths of the
+destination and of what is written below it, and the option values the
+builder records. Nothing may be cut where a cut changes the meaning."""
+import os
+import struct
+import subprocess
+
+import craft
+from craft import Entry
+from sandbox import check
+from faults import sfx, SILENT, NORMAL
+
+CASES = {}
+
+
+def case(*platforms):
+    def register(function):
+        function.platforms = platforms
+        CASES[function.__name__] = function
+        return function
+    return register
+
+
+def deep_destination(run, length):
+    """A destination below box/deep whose full path, as the program writes
+    it, has exactly length characters."""
+    top = os.path.join(run.root, "box", "deep")
+    path = top
+    while len(run.platform.native_path(path)) + 52 < length:
+        path = os.path.join(path, "d" * 50)
+    missing = length - len(run.platform.native_path(path)) - 1
+    return os.path.join(path, "e" * missing), top
+
+
+@case("posix", "win32")
+def destination_lengths(platform, stub, new_run):
+    """With the entry n.txt, a 249-character destination gives a 255-character
+    target (extracted); 250 gives 256 (refused, nothing made). A 255-character
+    destination leaves no room for its separator; a 256-character word is
+    refused before anything happens."""
+    table = [(249, "extracted"), (250, "refused"), (255, "refused"), (256, "word too long")]
+    for length, outcome in table:
+        run = new_run("destination-%d" % length)
+        destination, top = deep_destination(run, length)
+        run.dest = top
+        flags = SILENT if platform.win32 else NORMAL
+        # No command: the destination word is appended to it and would not fit.
+        run.write_exe(sfx(platform, stub, [Entry("n.txt", b"n")], flags, command=""))
+        word = platform.native_path(destination)
+        check(len(word) == length, "the destination word has %d characters" % length)
+        status, err = run.run([word])
+        where = "destination of %d characters: " % length
+        check(status == 0, where + "exit 0, got %d %r" % (status, err))
+        target = os.path.join(destination, "n.txt")
+        if outcome == "extracted":
+            check(os.path.isfile(target), where + "the file is extracted")
+            continue
+        check(not os.path.exists(top), where + "nothing may be created for a destination that cannot hold the file")
+        if not platform.win32:
+            message = "ERROR: Word too long" if outcome == "word too long" else "Unable to extract files"
+            check(message in err, where + "the user must read %r: %r" % (message, err))
+
+
+def builder(platform, run, words):
+    command = platform.command(platform.program, ["/nosplash", "/nostatus"] + words)
+    done = subprocess.run(command, cwd=run.root, env=run.env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                          stderr=subprocess.PIPE, start_new_session=True, timeout=120)
+    return done.returncode, done.stderr.decode(errors="replace")
+
+
+def block_of(exe):
+    with open(exe, "rb") as f:
+        data = f.read()
+    offset = craft.archive_offset(data)
+    return data[offset - craft.BLOCK_SIZE:offset]
+
+
+@case("posix", "win32")
+def recorded_option_lengths(platform, stub, new_run):
+    """The builder records values that fit their fields whole and refuses one
+    character more with a message, writing nothing."""
+    command = platform.marker_command()
+    fill = lambda text, n: text + " " + "x" * (n - len(text) - 1)
+    table = [("e", fill(command, 127), 36, 128, True), ("e", fill(command, 128), 36, 128, False),
+             ("name", "N" * 31, 164, 32, True), ("name", "N" * 32, 164, 32, False),
+             ("destinationdirectory", "./" * 61 + "dest/", 196, 128, True),
+             ("destinationdirectory", "./" * 61 + "dest//", 196, 128, False)]
+    for option, value, at, size, fits in table:
+        run = new_run("option-%s-%d" % (option, len(value)))
+        with open(os.path.join(run.root, "a.qpk"), "wb") as f:
+            f.write(craft.archive([Entry("a.txt", b"a")]))
+        where = "/%s of %d characters: " % (option, len(value))
+        status, err = builder(platform, run, ["/q1", "/" + option, value, "a.qpk"])
+        check(status == 0, where + "the builder ends with 0, got %d" % status)
+        exe = os.path.join(run.root, "a.exe")
+        if not fits:
+            check(not os.path.exists(exe), where + "a value that does not fit its field is refused, nothing written")
+            if not platform.win32:
+                check("ERROR: Option too long" in err, where + "and the user is told: %r" % err)
+            continue
+        check(os.path.isfile(exe), where + "the self-extractor is built: %r" % err)
+        field = block_of(exe)[at:at + size]
+        check(field == value.encode() + b"\0" * (size - len(value)), where + "recorded whole and zero-terminated")
+        if option != "name":
+            status, _ = subprocess.run(platform.command(exe, ["box/dest"]), cwd=os.path.join(run.root, "box")
+                                       if option == "destinationdirectory" else run.root, env=run.env,
+                                       stdin=subprocess.DEVNULL, capture_output=True, timeout=120).returncode, None
+            check(status == 0, where + "the self-extractor runs, got %d" % status)
+            if option == "e":
+                check(run.ran_command(), where + "the whole command runs")
+            else:
+                check(os.path.isfile(os.path.join(run.root, "box", "dest", "a.txt")),
+                      where + "the files go to the recorded destination")

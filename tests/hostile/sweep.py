@@ -1,0 +1,155 @@
+"""A seeded mutation sweep over the archive part of a good self-extractor.
+Each mutant runs silently; an independent reading of the mutant says
+whether the extraction must succeed (then every file and the command are
+checked), must fail (then the command must not have run), or is one this
+reading does not decide (then only the shared checks apply)."""
+import random
+import re
+import struct
+import zlib
+
+import craft
+from craft import Entry, METHOD_DEFLATED, METHOD_STORED
+from sandbox import check
+
+SEED = 20261208
+INT32_MAX = (1 << 31) - 1
+SAFE_COMPONENT = re.compile(r"^[A-Za-z0-9_\-][A-Za-z0-9_.\-]*$")
+
+
+def base_entries():
+    rng = random.Random(SEED)
+    table = bytes(rng.randrange(256) for _ in range(3000))
+    guide = b"".join(b"line %d of the guide\n" % i for i in range(4000))  # over 64000: two streams
+    return [Entry("readme.txt", b"read me\n"), Entry("docs\\guide.txt", guide, METHOD_DEFLATED),
+            Entry("data\\table.bin", table), Entry("data\\small.txt", b"small", METHOD_DEFLATED)]
+
+
+def inflate_streams(data):
+    """The content of one or more zlib streams laid end to end, or None when
+    they are damaged, cut short or followed by anything else; "big" when a
+    stream gives more than the reader's 64000-byte buffer."""
+    out = b""
+    rest = data
+    while rest:
+        d = zlib.decompressobj()
+        try:
+            piece = d.decompress(rest)
+        except zlib.error:
+            return None
+        if not d.eof:
+            return None
+        if len(piece) > 64000:
+            return "big"
+        out += piece
+        rest = d.unused_data
+    return out
+
+
+def name_verdict(name, win32):
+    """"good", "bad" (refused by any sound reader) or "unknown"."""
+    if not name or name[0] in "\\/" or (len(name) > 1 and name[1] == ":") or "/" in name:
+        return "bad"
+    parts = name.split("\\")
+    if ".." in parts or parts[-1] in ("", "."):
+        return "bad"
+    if win32 and ":" in name:
+        return "bad"
+    return "good" if all(SAFE_COMPONENT.match(p) and not p.endswith(".") for p in parts) else "unknown"
+
+
+def classify(file_bytes, offset, win32):
+    """("good", files) / ("bad", None) / ("unknown", None) for the archive
+    that starts at offset, read up to the end of the file as the program does."""
+    data = file_bytes[offset:]
+    position, files, verdict = 32, {}, "good"
+    folders = set()
+    while position + craft.HEADER_SIZE <= len(data):
+        raw_name = data[position:position + 128]
+        date, time, method, content_size, stored_size, _ = struct.unpack_from("<HHHIII", data, position + 128)
+        start = position + craft.HEADER_SIZE
+        end = start + stored_size
+        if b"\0" not in raw_name or offset + end > INT32_MAX:
+            return "bad", None
+        name = raw_name.split(b"\0")[0].decode("latin-1")
+        name_state = name_verdict(name, win32)
+        if name_state == "bad" or method not in (METHOD_DEFLATED, METHOD_STORED) or end > len(data):
+            return "bad", None
+        if method == METHOD_STORED:
+            if stored_size != content_size:
+                return "bad", None
+            content = data[start:end]
+        else:
+            content = inflate_streams(data[start:end])
+            if content is None or (content != "big" and len(content) != content_size):
+                return "bad", None
+            if content == "big" or stored_size == 0:
+                verdict = "unknown"
+        key = name.lower() if win32 else name
+        parts = key.split("\\")
+        # A repeated name raises the overwrite question (answered No); a file
+        # where a directory goes fails the open: left undecided here.
+        if key in files or key in folders or any("\\".join(parts[:i]) in files for i in range(1, len(parts))):
+            verdict = "unknown"
+        folders.update("\\".join(parts[:i]) for i in range(1, len(parts)))
+        if name_state != "good":
+            verdict = "unknown"
+        files[key] = content
+        position = end
+    if not files:
+        return "bad", None
+    if verdict != "good":
+        return "unknown", None
+    return "good", {name.replace("\\", "/"): content for name, content in files.items()}
+
+
+def mutate(rng, archive_bytes):
+    """One flip, set, insert or cut after the archive's signature field."""
+    data = bytearray(archive_bytes)
+    at = rng.randrange(32, len(data))
+    kind = rng.choice(["flip", "zero", "ones", "insert", "cut", "flip-header"])
+    if kind == "flip-header":
+        # Headers are few among the data bytes: aim at one of them now and then.
+        at = 32 + rng.choice([0, 128, 132, 134, 138, 142]) + rng.randrange(4)
+        data[at] ^= 1 << rng.randrange(8)
+    elif kind == "flip":
+        data[at] ^= 1 << rng.randrange(8)
+    elif kind == "zero":
+        data[at] = 0
+    elif kind == "ones":
+        data[at] = 0xFF
+    elif kind == "insert":
+        data[at:at] = bytes(rng.randrange(256) for _ in range(rng.choice([1, 1, 2, 146])))
+    else:
+        del data[at:at + rng.choice([1, 2, 100, 5000])]
+    return kind, at, bytes(data)
+
+
+def run_sweep(platform, stub, run_factory, count):
+    rng = random.Random(SEED)
+    body = craft.archive(base_entries())
+    block = craft.option_block(craft.SEF_USE_PATHS | craft.SEF_SILENT | craft.SEF_NO_SPLASH,
+                               command=platform.marker_command())
+    offset = len(stub) + len(block)
+    decided = {"good": 0, "bad": 0, "unknown": 0}
+    for i in range(count):
+        kind, at, mutant = mutate(rng, body)
+        exe = craft.self_extractor(stub, block, mutant, trailer=offset)
+        verdict, files = classify(exe, offset, platform.win32)
+        decided[verdict] += 1
+        run = run_factory("sweep")
+        run.write_exe(exe)
+        where = "mutant %d (%s at archive byte %d, %s)" % (i, kind, at, verdict)
+        try:
+            status, err = run.run(["box/dest"])
+            check(status == 0, "an extraction ends with 0 whatever the archive holds, got %d" % status)
+            if verdict == "good":
+                check(run.dest_files() == files, "every entry must be extracted exactly: %s" %
+                      sorted(set(run.dest_files().items()) ^ set(files.items()))[:3])
+                check(run.ran_command(), "the command runs after a good extraction")
+            elif verdict == "bad":
+                check(not run.ran_command(), "the command must not run after a failed extraction")
+        except Exception as failure:
+            raise type(failure)("%s: %s" % (where, failure))
+    print("sweep of %d mutants: %s" % (count, decided))
+    check(decided["good"] > 0 and decided["bad"] > count // 4, "the sweep should decide many mutants: %s" % decided)
