@@ -12,6 +12,7 @@
 namespace {
 
 constexpr char PATH_TOO_LONG_TEXT[] = "ERROR: Path too long";
+constexpr char OPTION_TOO_LONG_TEXT[] = "ERROR: Option too long";
 
 struct path_parts {
   char drive[PATH_SIZE];
@@ -34,6 +35,24 @@ bool name_files(int count, char* archive, char* output) {
   }
   if (count == 2 && !path_split(second, parts.drive, parts.dir, parts.name, parts.ext)) return false;
   return path_join(output, PATH_SIZE, parts.drive, parts.dir, parts.name, ".exe");
+}
+
+// The recorded options must fit their fields of the option block whole: a cut
+// command or destination would mean something else. Checked before the stub
+// is copied, so that a refusal writes nothing.
+bool recorded_options_fit() {
+  struct field_limit {
+    const char* word;
+    size_t size;
+  };
+  constexpr field_limit LIMITS[] = {
+      {"e", OPTION_COMMAND_SIZE}, {"name", OPTION_NAME_SIZE}, {"destinationdirectory", OPTION_DESTINATION_SIZE}};
+  for (const field_limit& limit : LIMITS) {
+    char value[OPTION_PARAMETER_SIZE] = {};
+    if (option_is_set(limit.word) && (option_parameter(limit.word, value) < 0 || strlen(value) >= limit.size))
+      return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -73,6 +92,11 @@ void build_run(int /*argc*/, char** argv) {
     return;
   }
   ui_notify(EVENT_OUTPUT_FILE, g_target_path);
+  if (!recorded_options_fit()) {
+    g_run_status = ERROR_WORD_TOO_LONG;
+    ui_notify(EVENT_MESSAGE, OPTION_TOO_LONG_TEXT);
+    return;
+  }
 
   g_run_status = file_exists(output);
   if (g_run_status == 0) {

@@ -120,7 +120,9 @@ void extraction_run(int argc, char** argv) {
     g_target_path[0] = '\0';
     ui_report_error(REPORT_DIRECTORY_FAILED, destination);
   }
-  if (delete_after && !os_dir_create(g_target_path)) ui_report_error(REPORT_DIRECTORY_FAILED, g_target_path);
+  // The temporary directory lies in a shared folder: private to this user.
+  if (delete_after && !os_dir_create_private(g_target_path))
+    ui_report_error(REPORT_DIRECTORY_FAILED, g_target_path);
 
   if (!(flags & SEF_NO_SPLASH)) ui_notify(EVENT_SPLASH, nullptr);
   ui_notify(EVENT_DESTINATION, g_target_path);

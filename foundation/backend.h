@@ -53,6 +53,8 @@ constexpr uint32_t OS_ATTR_SYSTEM = 0x04;
 constexpr uint32_t OS_ATTR_DIRECTORY = 0x10;
 constexpr uint32_t OS_ATTR_ARCHIVE = 0x20;
 constexpr uint32_t OS_ATTR_NORMAL = 0x80;
+// Win32 only: a symbolic link or junction (POSIX reports a link as no directory).
+constexpr uint32_t OS_ATTR_REPARSE_POINT = 0x400;
 constexpr uint32_t OS_ATTR_EXECUTE = 0x10000;
 constexpr uint32_t OS_ATTR_INVALID = 0xFFFFFFFF;
 
@@ -61,6 +63,9 @@ constexpr uint32_t OS_ATTR_INVALID = 0xFFFFFFFF;
 uint32_t os_get_attributes(const char* path);
 bool os_set_attributes(const char* path, uint32_t attributes);
 bool os_dir_create(const char* path);
+// A directory only its owner may enter (POSIX 0700); on Win32 it takes the
+// rights of the folder it is made in, as os_dir_create.
+bool os_dir_create_private(const char* path);
 // Removes an empty directory; on POSIX a symbolic link is removed as a link.
 bool os_dir_remove(const char* path);
 bool os_file_delete(const char* path);

@@ -54,6 +54,8 @@ bool os_set_attributes(const char* path, uint32_t attributes) {
 
 bool os_dir_create(const char* path) { return mkdir(path, 0777) == 0; }
 
+bool os_dir_create_private(const char* path) { return mkdir(path, 0700) == 0; }
+
 bool os_dir_remove(const char* path) {
   struct stat info;
   if (lstat(path, &info) != 0) return false;

@@ -41,6 +41,8 @@ bool os_set_attributes(const char* path, uint32_t attributes) {
 
 bool os_dir_create(const char* path) { return CreateDirectoryA(path, nullptr) != FALSE; }
 
+bool os_dir_create_private(const char* path) { return os_dir_create(path); }
+
 bool os_dir_remove(const char* path) { return RemoveDirectoryA(path) != FALSE; }
 
 bool os_file_delete(const char* path) { return DeleteFileA(path) != FALSE; }
