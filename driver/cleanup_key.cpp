@@ -1,9 +1,11 @@
 // The clean-up key: while an extraction that deletes afterwards runs, every
 // created file and directory is recorded as one value of a key named after
-// the process; the clean-up deletes the recorded paths newest first.
+// the process; the clean-up deletes the recorded paths newest first
+// (driver/cleanup_walk.cpp).
 #include <cstdio>
 #include <cstring>
 
+#include "driver/cleanup_walk.h"
 #include "driver/driver.h"
 #include "foundation/file.h"
 #include "foundation/log.h"
@@ -11,7 +13,7 @@
 
 namespace {
 
-constexpr size_t KEY_NAME_SIZE = 64;
+constexpr size_t KEY_NAME_SIZE = CLEANUP_KEY_NAME_SIZE;
 constexpr size_t VALUE_NAME_SIZE = 16;
 
 void record_path(const char* text) {
@@ -46,26 +48,6 @@ void record_path(const char* text) {
   os_key_close(key);
 }
 
-// Only what lies inside the target path is this run's to delete.
-bool inside_target(const char* path) {
-  size_t length = strlen(g_target_path);
-  return length > 0 && strncmp(path, g_target_path, length) == 0 && is_separator(path[length]) &&
-         path[length + 1] != '\0';
-}
-
-void delete_path(const char* path) {
-  dprintf("Delete: [%s] ...\r\n", path);
-  if (!inside_target(path)) return;
-  uint32_t attributes = os_get_attributes(path);
-  if (attributes == OS_ATTR_INVALID) return;
-  if (attributes & OS_ATTR_DIRECTORY) {
-    os_dir_remove(path);
-  } else {
-    os_set_attributes(path, OS_ATTR_NORMAL);
-    os_file_delete(path);
-  }
-}
-
 // The target path is the current directory after a launch, and a current
 // directory cannot be removed on every platform: step out to its parent.
 void leave_target_path() {
@@ -79,7 +61,7 @@ void leave_target_path() {
 }  // namespace
 
 void cleanup_key_name(char* out, size_t size) {
-  snprintf(out, size, "Software\\QOR\\QPK2EXE\\%8lx", static_cast<unsigned long>(os_process_id()));
+  cleanup_key_name_of(static_cast<unsigned long>(os_process_id()), out, size);
 }
 
 int record_extracted_path(unsigned event, const char* text) {
@@ -92,28 +74,8 @@ int record_extracted_path(unsigned event, const char* text) {
 void cleanup_extracted_paths() {
   char key_name[KEY_NAME_SIZE];
   cleanup_key_name(key_name, sizeof key_name);
-  os_key key = nullptr;
-  bool opened = os_key_open(key_name, &key);
-  if (!opened) LOG_MESSAGE(LOG_ERROR, "Unable to open main key");
-  while (opened) {
-    uint32_t count = 0;
-    if (!os_key_value_count(key, &count)) {
-      LOG_MESSAGE(LOG_ERROR, "Unable to qeury");
-      count = 0;
-    }
-    if (count == 0) break;
-    char value_name[VALUE_NAME_SIZE];
-    snprintf(value_name, sizeof value_name, "%d", static_cast<int>(count - 1));
-    char path[CLEANUP_VALUE_SIZE + 1] = {};
-    if (!os_key_get_value(key, value_name, path, CLEANUP_VALUE_SIZE)) break;
-    delete_path(path);
-    if (!os_key_delete_value(key, value_name)) {
-      LOG_MESSAGE(LOG_ERROR, "Unable to delete value");
-      break;
-    }
-  }
-  if (opened) os_key_close(key);
-  os_key_delete(key_name);
+  // Only what lies inside the target path is this run's to delete.
+  cleanup_walk(key_name, g_target_path);
   leave_target_path();
   os_dir_remove(g_target_path);
 }

@@ -18,6 +18,9 @@ int qpk_create(const std::string& archive, const std::vector<std::string>& paths
 int qpk_list(const std::string& file, std::ostream& out, std::ostream& err);
 int qpk_test(const std::string& file, std::ostream& out, std::ostream& err);
 int qpk_info(const std::string& file, std::ostream& out, std::ostream& err);
+// Lists the clean-up keys whose process has ended, with their paths; with
+// apply deletes those paths newest first, then the keys. 1 when any is left.
+int qpk_cleanup(bool apply, std::ostream& out, std::ostream& err);
 
 // The whole command line (argv[0] is the program), parsed and dispatched.
 int qpk_run(int argc, const char* const* argv, std::ostream& out, std::ostream& err);

@@ -12,15 +12,18 @@ const char USAGE[] =
     "       qpk list FILE\n"
     "       qpk test FILE\n"
     "       qpk info FILE\n"
+    "       qpk cleanup [--apply]\n"
     "\n"
     "  create  store files and folders (recursively) in a new archive\n"
     "  list    show the entries of an archive or self-extractor\n"
     "  test    check every entry's data without writing files\n"
     "  info    show a self-extractor's options and archive offset\n"
+    "  cleanup list what self-extractors that ended early left to delete\n"
     "\n"
     "  --level N  deflate level, 0 (fastest) to 9 (smallest, the default)\n"
     "  --store    keep every entry as it is, without deflating\n"
     "  -j N       compress on N threads (default: one per core)\n"
+    "  --apply    (cleanup) delete those paths and their keys\n"
     "  --help     show this text\n";
 
 constexpr unsigned MAX_JOBS = 256;
@@ -107,6 +110,11 @@ int qpk_run(int argc, const char* const* argv, std::ostream& out, std::ostream& 
     }
   }
   if (command == "create") return run_create(argc, argv, err);
+  if (command == "cleanup") {
+    bool apply = argc == 3 && std::strcmp(argv[2], "--apply") == 0;
+    if (argc > 3 || (argc == 3 && !apply)) return usage_error(err, "cleanup takes only --apply");
+    return qpk_cleanup(apply, out, err);
+  }
   using reader_command = int (*)(const std::string&, std::ostream&, std::ostream&);
   reader_command run = command == "list" ? qpk_list
                        : command == "test" ? qpk_test

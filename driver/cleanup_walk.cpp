@@ -1,0 +1,69 @@
+// The clean-up walk: values are taken from the highest number down, so every
+// file inside a directory goes before the directory (a directory is always
+// recorded before anything written into it). Each pass asks for the count
+// again, so the walk ends when the key is empty.
+#include "driver/cleanup_walk.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "driver/driver.h"
+#include "foundation/backend.h"
+#include "foundation/log.h"
+#include "foundation/path.h"
+
+namespace {
+
+constexpr size_t VALUE_NAME_SIZE = 16;
+
+bool inside_folder(const char* path, const char* folder) {
+  size_t length = strlen(folder);
+  return length > 0 && strncmp(path, folder, length) == 0 && is_separator(path[length]) &&
+         path[length + 1] != '\0';
+}
+
+void delete_path(const char* path, const char* folder) {
+  dprintf("Delete: [%s] ...\r\n", path);
+  if (!inside_folder(path, folder)) return;
+  uint32_t attributes = os_get_attributes(path);
+  if (attributes == OS_ATTR_INVALID) return;
+  if (attributes & OS_ATTR_DIRECTORY) {
+    os_dir_remove(path);
+  } else {
+    os_set_attributes(path, OS_ATTR_NORMAL);
+    os_file_delete(path);
+  }
+}
+
+}  // namespace
+
+void cleanup_key_name_of(unsigned long process_id, char* out, size_t size) {
+  snprintf(out, size, "%s\\%8lx", CLEANUP_KEY_ROOT, process_id);
+}
+
+void cleanup_walk(const char* key_name, const char* folder) {
+  os_key key = nullptr;
+  bool opened = os_key_open(key_name, &key);
+  if (!opened) LOG_MESSAGE(LOG_ERROR, "Unable to open main key");
+  while (opened) {
+    uint32_t count = 0;
+    if (!os_key_value_count(key, &count)) {
+      LOG_MESSAGE(LOG_ERROR, "Unable to qeury");
+      count = 0;
+    }
+    if (count == 0) break;
+    char value_name[VALUE_NAME_SIZE];
+    snprintf(value_name, sizeof value_name, "%d", static_cast<int>(count - 1));
+    // One byte more than the field: the path always ends in a zero.
+    char path[CLEANUP_VALUE_SIZE + 1] = {};
+    if (!os_key_get_value(key, value_name, path, CLEANUP_VALUE_SIZE)) break;
+    delete_path(path, folder);
+    if (!os_key_delete_value(key, value_name)) {
+      LOG_MESSAGE(LOG_ERROR, "Unable to delete value");
+      break;
+    }
+  }
+  if (opened) os_key_close(key);
+  os_key_delete(key_name);
+}
