@@ -1,12 +1,9 @@
-// The codec states behind the inflate and deflate codecs (pump.h). An inflate
-// state serves INFLATE_CODEC (one zlib stream record and a little
-// bookkeeping) and, where the build has it, LIBDEFLATE_INFLATE_CODEC (which
-// adds a carry buffer and finishes through the same zlib record any stream it
-// cannot decode whole). Declare one of these (its initialisers give the
-// defaults) rather than raw memory of inflate_state_size()/deflate_state_size()
-// bytes. One state serves one pump run at a time; separate zlib states share
-// nothing, so several may run on different threads (the libdeflate codec takes
-// its carry from the memory pool, which belongs to the program's one thread).
+// The codec states behind the inflate and deflate codecs (pump.h). Declare one
+// of these (its initialisers give the defaults) rather than raw memory of
+// inflate_state_size()/deflate_state_size() bytes; one state serves one pump
+// run at a time. Separate zlib states share nothing, so several may run on
+// different threads; the libdeflate codec's carry comes from the memory pool,
+// which belongs to the program's one thread.
 #pragma once
 
 #include <zlib.h>
@@ -24,6 +21,8 @@ constexpr uint32_t WHOLE_STREAM_INPUT_LIMIT = 64000 + 4096;
 // The carry holds that much and one more input block.
 constexpr uint32_t INFLATE_CARRY_SIZE = WHOLE_STREAM_INPUT_LIMIT + 64000;
 
+// Serves INFLATE_CODEC and LIBDEFLATE_INFLATE_CODEC; the latter finishes
+// through the same zlib record any stream it cannot decode whole.
 struct inflate_state {
   z_stream stream{};
   // Input of the current zlib stream has been taken but its end not reached.

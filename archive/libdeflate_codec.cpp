@@ -1,12 +1,6 @@
-// The inflate codec over libdeflate, which decodes a whole zlib stream from
-// memory in one call and says how much input it took. Input waits in a carry
-// buffer until it holds a stream's whole input: WHOLE_STREAM_INPUT_LIMIT bytes,
-// or everything the run delivers. A stream libdeflate cannot decode whole
-// (damaged, cut short, inflating to more than the output buffer, or longer
-// than the limit) is inflated by zlib from its start through inflate_step, so
-// every status and every byte written match the zlib codec's. The one
-// difference: when a damaged stream began in an earlier input block, the zlib
-// codec has already written what it inflated of it, this codec has not.
+// The inflate codec over libdeflate: whole zlib streams decoded in one call
+// from a carry buffer, and zlib (inflate_step) for any stream libdeflate cannot
+// decode whole, so that statuses and written bytes are the zlib codec's.
 #include <libdeflate.h>
 
 #include <algorithm>
@@ -78,6 +72,12 @@ int libdeflate_codec_end(void* context) {
   return result == Z_OK ? 0 : ERROR_CODEC;
 }
 
+// One stream per call. Input waits in the carry until it surely holds the next
+// stream whole; a stream libdeflate refuses (damaged, cut short, inflating to
+// more than the output buffer, or longer than the limit) goes to zlib from its
+// start, which then decides as the zlib codec does. Only the part of a damaged
+// stream that the zlib codec inflates before reaching the damage in a later
+// input block is not written here.
 int libdeflate_codec_process(void* context, const uint8_t* input, uint32_t input_length, uint8_t* output,
                              uint32_t capacity, uint32_t* produced) {
   auto* state = static_cast<inflate_state*>(context);

@@ -51,10 +51,13 @@ extern const sink_table FILE_SINK;
 // Codec states are opaque records the caller provides, of these sizes.
 extern const codec_table INFLATE_CODEC;
 #if QPK_HAVE_LIBDEFLATE
-// Decodes whole streams with libdeflate from a carry buffer taken from the pool
-// at init, and hands zlib any stream it cannot decode whole, so its results are
-// INFLATE_CODEC's. Its state is an inflate_state too; set input_total to the
-// run's input length where it is known (codecs.h).
+// Decodes whole streams with libdeflate from a carry buffer of
+// INFLATE_CARRY_SIZE bytes taken from the pool at init (ERROR_SYSTEM_MEMORY
+// when there is none), and hands zlib any stream it cannot decode whole, so its
+// statuses and files are INFLATE_CODEC's. The one difference: of a damaged
+// stream found in a later input block than it began, INFLATE_CODEC has already
+// written a part; this codec writes only complete streams. Its state is an
+// inflate_state too; set input_total where the run's input length is known.
 extern const codec_table LIBDEFLATE_INFLATE_CODEC;
 #endif
 extern const codec_table DEFLATE_CODEC;
