@@ -44,8 +44,9 @@ bool bitmap_fits(const void* bitmap, uint32_t size) {
   if (info.width <= 0 || info.height == 0) return false;
   int64_t rows = info.height < 0 ? -int64_t{info.height} : int64_t{info.height};
   int64_t row_bytes = (int64_t{info.width} * info.bit_count + 31) / 32 * 4;
-  int64_t needed = int64_t{BITMAP_INFO_HEADER_SIZE} + 4 * int64_t{color_table_entries(info)} + row_bytes * rows;
-  return needed <= int64_t{size};
+  int64_t room = int64_t{size} - BITMAP_INFO_HEADER_SIZE - 4 * int64_t{color_table_entries(info)};
+  // Divided, not multiplied: rows times row bytes can pass any 64-bit limit.
+  return room >= 0 && rows <= room / row_bytes;
 }
 
 int load_bitmap_file(const char* name, const void** out) {
