@@ -128,10 +128,10 @@ bool apply_key(const leftover_key& key, std::ostream& out, std::ostream& err) {
   if (!folder.empty()) os_dir_remove(folder.c_str());
   bool whole = true;
   for (const std::string& path : key.paths) {
-    if (!path.empty() && os_get_attributes(path.c_str()) != OS_ATTR_INVALID) {
-      err << "qpk: " << key.name << ": could not delete " << path << '\n';
-      whole = false;
-    }
+    if (path.empty() || os_get_attributes(path.c_str()) == OS_ATTR_INVALID) continue;
+    err << "qpk: " << key.name << ": left " << path
+        << (path.compare(0, folder.size(), folder) == 0 ? ": could not delete it\n" : ": outside its folder\n");
+    whole = false;
   }
   os_key left = nullptr;
   if (os_key_open(key.name.c_str(), &left)) {
