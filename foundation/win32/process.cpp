@@ -17,7 +17,8 @@ uint32_t os_process_id() { return GetCurrentProcessId(); }
 
 bool os_process_alive(uint32_t pid) {
   HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
-  if (process == nullptr) return false;
+  // A process we may not open (another user's, a protected one) still runs.
+  if (process == nullptr) return GetLastError() == ERROR_ACCESS_DENIED;
   bool alive = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
   CloseHandle(process);
   return alive;
