@@ -23,9 +23,28 @@ bool inside_folder(const char* path, const char* folder) {
          path[length + 1] != '\0';
 }
 
+// Every folder from the given one down to the path's own folder must still be
+// a real directory: one swapped for a link (or a junction) since it was
+// recorded would lead the deletion outside. POSIX reports a link as no
+// directory; Win32 marks a link or junction as a reparse point.
+bool reached_without_links(const char* path, const char* folder) {
+  char prefix[CLEANUP_VALUE_SIZE + 1];
+  size_t length = strlen(path);
+  for (size_t i = strlen(folder); i < length && i < sizeof prefix; ++i) {
+    if (!is_separator(path[i])) continue;
+    memcpy(prefix, path, i);
+    prefix[i] = '\0';
+    uint32_t attributes = os_get_attributes(prefix);
+    if (attributes == OS_ATTR_INVALID || (attributes & OS_ATTR_DIRECTORY) == 0 ||
+        (attributes & OS_ATTR_REPARSE_POINT) != 0)
+      return false;
+  }
+  return true;
+}
+
 void delete_path(const char* path, const char* folder) {
   dprintf("Delete: [%s] ...\r\n", path);
-  if (!inside_folder(path, folder)) return;
+  if (!inside_folder(path, folder) || !reached_without_links(path, folder)) return;
   uint32_t attributes = os_get_attributes(path);
   if (attributes == OS_ATTR_INVALID) return;
   if (attributes & OS_ATTR_DIRECTORY) {
