@@ -154,6 +154,7 @@ class Display:
 
     def screenshot(self, name):
         os.makedirs(self.shots, exist_ok=True)
+        time.sleep(0.5)  # lets a window that just appeared paint itself
         self.shot_count += 1
         target = os.path.join(self.shots, "%s-%02d-%s.png" % (self.session.case, self.shot_count, name))
         xwd = subprocess.run(["xwd", "-root", "-silent"], capture_output=True, timeout=30)

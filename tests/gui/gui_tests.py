@@ -285,6 +285,20 @@ CASES = {
 }
 
 
+def wait_for_idle_prefix(args):
+    """Wine's desktop takes the display of the program that started the
+    prefix's server; a server left running by a test without a display would
+    give the probe's windows none. Wait (bounded) until it has gone."""
+    arch_file = args.prefix + ".arch"
+    arch = open(arch_file).read().strip() if os.path.exists(arch_file) else "win32"
+    server = "/usr/lib/wine/wineserver64" if arch == "win64" else "wineserver"
+    try:
+        subprocess.run([server, "-w"], env=dict(os.environ, WINEPREFIX=args.prefix), capture_output=True,
+                       timeout=120)
+    except subprocess.TimeoutExpired:
+        pass
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("case", choices=sorted(CASES))
@@ -297,6 +311,8 @@ def main():
         if not os.environ.get("DISPLAY") or shutil.which("xdotool") is None:
             print("skipped: no display or no xdotool")
             return SKIP
+    if args.case != "resources":
+        wait_for_idle_prefix(args)
     try:
         return CASES[args.case](args) or 0
     except Failure as failure:
