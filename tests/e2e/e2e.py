@@ -57,7 +57,10 @@ class Session:
         # The optional log library, built beside the program, would otherwise
         # write into the folders the tests watch.
         self.env["QORLOG32_FILE"] = self.root + ".qorlog32.log"
-        self.env.pop("DISPLAY", None)
+        # Natively no display means no terminal questions either. Wine keeps
+        # the display its server started with, so a Windows run keeps it.
+        if self.platform != "win32":
+            self.env.pop("DISPLAY", None)
         # Under Wine the temporary folder and the registry are the prefix's,
         # shared by every test: only what appears during this test counts.
         self.baseline_dirs, self.baseline_keys = set(), set()
