@@ -11,6 +11,7 @@
 #include "foundation/pool.h"
 #include "test_util.h"
 #include "ui/bitmap.h"
+#include "ui/bitmap_io.h"
 #include "ui/center.h"
 
 namespace {
@@ -76,9 +77,16 @@ class UiBitmap : public ::testing::Test {
   int load(const std::string& bytes, const void** out) {
     std::string path = dir.path("picture.bmp");
     write_file(path, bytes);
-    return ui_load_bitmap(nullptr, path.c_str(), out);
+    int status = ui_load_bitmap(nullptr, path.c_str(), out);
+    if (status == 0) loaded.push_back(*out);
+    return status;
+  }
+  // The program keeps its one bitmap for its whole life; tests load many.
+  ~UiBitmap() override {
+    for (const void* block : loaded) bitmap_block_free(const_cast<void*>(block));
   }
   scratch_dir dir;
+  std::vector<const void*> loaded;
 };
 
 ptrdiff_t bits_offset(const void* bitmap) {
