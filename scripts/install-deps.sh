@@ -16,4 +16,4 @@ case "$missing" in
 esac
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq
-apt-get install -y -qq --no-install-recommends $missing >/dev/null
+apt-get install -y -qq $missing >/dev/null
