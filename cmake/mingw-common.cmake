@@ -1,0 +1,12 @@
+# Shared by the mingw-w64 toolchain files, which set QPK_MINGW_TRIPLE first.
+# The -posix compilers carry std::thread and std::mutex, which GoogleTest and
+# the parallel archiver need.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_C_COMPILER ${QPK_MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${QPK_MINGW_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER ${QPK_MINGW_TRIPLE}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${QPK_MINGW_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
