@@ -1,4 +1,5 @@
-// Copies a count of bytes between two open files through one pool block.
+// Copies a count of bytes between two open files: inside the system where it
+// can, otherwise through one pool block.
 #include "archive/layout.h"
 #include "foundation/file.h"
 #include "foundation/pool.h"
@@ -22,6 +23,14 @@ int copy_chunk(file_handle source, file_handle target, uint8_t* buffer, uint32_t
 int copy_bytes(file_handle source, file_handle target, uint32_t count) {
   auto* buffer = static_cast<uint8_t*>(pool_alloc(COPY_BUFFER_SIZE));
   if (buffer == nullptr) return ERROR_SYSTEM_MEMORY;
+  // More than one block is copied by the system where it can, without passing
+  // through the buffer; whatever it leaves goes the buffered way, which also
+  // reports a source that ends early or a target that fills up.
+  if (count > COPY_BUFFER_SIZE) {
+    uint32_t copied = 0;
+    os_file_copy(source, target, count, &copied);
+    count -= copied;
+  }
   int status = 0;
   while (status == 0 && count > COPY_BUFFER_SIZE) {
     status = copy_chunk(source, target, buffer, COPY_BUFFER_SIZE);

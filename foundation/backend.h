@@ -17,13 +17,13 @@ using file_handle = intptr_t;
 constexpr file_handle NO_FILE = -1;
 
 // ---- files (the file access layer's back-end) ----
-enum os_open_mode { OS_OPEN_READ, OS_OPEN_WRITE, OS_OPEN_READ_WRITE };
+// OS_OPEN_ALWAYS opens for reading and writing and creates an empty file when
+// none exists; an existing file keeps its contents.
+enum os_open_mode { OS_OPEN_READ, OS_OPEN_WRITE, OS_OPEN_READ_WRITE, OS_OPEN_ALWAYS };
 enum os_seek_origin { OS_SEEK_SET = 0, OS_SEEK_CUR = 1, OS_SEEK_END = 2 };
 
-// Creates an empty file when none exists (exclusive create, then close); false
-// when the file exists or cannot be created.
-bool os_file_create_new(const char* name);
-// Opens an existing file; others may read it while it is open.
+// Opens a file (an existing one unless the mode is OS_OPEN_ALWAYS); others may
+// read it while it is open.
 bool os_file_open(const char* name, os_open_mode mode, file_handle* out);
 bool os_file_read(file_handle file, void* buffer, uint32_t count, uint32_t* done);
 bool os_file_write(file_handle file, const void* buffer, uint32_t count, uint32_t* done);
@@ -33,6 +33,11 @@ bool os_file_seek(file_handle file, int32_t offset, os_seek_origin origin, uint3
 void os_file_close(file_handle file);
 // Cuts the file at its current position.
 bool os_file_set_end(file_handle file);
+// Copies count bytes from one file's position to the other's inside the
+// system, moving both positions, when the system can and the source holds
+// that many bytes; done tells how many were copied. False leaves the rest
+// (all of it where there is no such copy, as on Win32) to the caller.
+bool os_file_copy(file_handle from, file_handle to, uint32_t count, uint32_t* done);
 
 // File times are 100-nanosecond ticks since 1601-01-01 UTC on both platforms.
 using os_file_time = uint64_t;

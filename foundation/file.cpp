@@ -37,10 +37,7 @@ int file_open(const char* name, file_handle* handle, uint32_t mode) {
   if (name == nullptr || handle == nullptr) return ERROR_FILE_OPEN;
   os_open_mode os_mode = OS_OPEN_READ;
   if ((mode & FILE_MODE_CREATE) != 0) {
-    // Creates an empty file only when there is none; an existing file keeps
-    // its contents.
-    os_file_create_new(name);
-    os_mode = OS_OPEN_READ_WRITE;
+    os_mode = OS_OPEN_ALWAYS;
   } else if ((mode & FILE_MODE_READ_WRITE) != 0) {
     os_mode = OS_OPEN_READ_WRITE;
   } else if ((mode & FILE_MODE_WRITE) != 0) {

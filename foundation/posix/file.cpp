@@ -23,21 +23,17 @@ int as_fd(file_handle file) { return static_cast<int>(file); }
 
 }  // namespace
 
-bool os_file_create_new(const char* name) {
-  int fd = open(name, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
-  close(fd);
-  return true;
-}
-
 bool os_file_open(const char* name, os_open_mode mode, file_handle* out) {
   int flags = mode == OS_OPEN_READ ? O_RDONLY : mode == OS_OPEN_WRITE ? O_WRONLY : O_RDWR;
+  int create = mode == OS_OPEN_ALWAYS ? O_CREAT : 0;
   // Non-blocking only while opening, so that a FIFO cannot hang the open.
-  int fd = open(name, flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  int fd = open(name, flags | create | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
   if (fd < 0) return false;
   struct stat info;
-  // Directories are not files here, as on Win32.
-  if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode) || fcntl(fd, F_SETFL, flags) != 0) {
+  // Directories are not files here, as on Win32. Regular files ignore the
+  // non-blocking flag, so only other kinds need it taken off again.
+  if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode) ||
+      (!S_ISREG(info.st_mode) && fcntl(fd, F_SETFL, flags) != 0)) {
     close(fd);
     return false;
   }
@@ -83,6 +79,11 @@ bool os_file_seek(file_handle file, int32_t offset, os_seek_origin origin, uint3
   if (origin == OS_SEEK_CUR) {
     off_t current = lseek(as_fd(file), 0, SEEK_CUR);
     if (current < 0) return false;
+    // Asking where the file is needs no second call.
+    if (offset == 0 && current <= POSITION_LIMIT) {
+      *position = static_cast<uint32_t>(current);
+      return true;
+    }
     from = current;
   } else if (origin == OS_SEEK_END) {
     struct stat info;
@@ -101,6 +102,21 @@ void os_file_close(file_handle file) { close(as_fd(file)); }
 bool os_file_set_end(file_handle file) {
   off_t current = lseek(as_fd(file), 0, SEEK_CUR);
   return current >= 0 && ftruncate(as_fd(file), current) == 0;
+}
+
+bool os_file_copy(file_handle from, file_handle to, uint32_t count, uint32_t* done) {
+  *done = 0;
+  // A source that ends early is left to the caller, which reports it.
+  struct stat info;
+  off_t position = lseek(as_fd(from), 0, SEEK_CUR);
+  if (position < 0 || fstat(as_fd(from), &info) != 0 || info.st_size - position < count) return false;
+  while (*done < count) {
+    ssize_t moved = copy_file_range(as_fd(from), nullptr, as_fd(to), nullptr, count - *done, 0);
+    if (moved < 0 && errno == EINTR) continue;
+    if (moved <= 0) return false;
+    *done += static_cast<uint32_t>(moved);
+  }
+  return true;
 }
 
 namespace {

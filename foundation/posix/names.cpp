@@ -49,7 +49,7 @@ bool os_set_attributes(const char* path, uint32_t attributes) {
     mode |= S_IWUSR;
   if ((attributes & OS_ATTR_EXECUTE) != 0)
     mode |= S_IXUSR | ((S_IXGRP | S_IXOTH) & ~current_umask());
-  return chmod(path, mode) == 0;
+  return mode == (info.st_mode & 07777) || chmod(path, mode) == 0;
 }
 
 bool os_dir_create(const char* path) { return mkdir(path, 0777) == 0; }

@@ -18,20 +18,12 @@ os_file_time from_filetime(const FILETIME& time) {
 
 }  // namespace
 
-bool os_file_create_new(const char* name) {
-  HANDLE created = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (created == INVALID_HANDLE_VALUE) return false;
-  CloseHandle(created);
-  return true;
-}
-
 bool os_file_open(const char* name, os_open_mode mode, file_handle* out) {
   DWORD access = mode == OS_OPEN_READ    ? GENERIC_READ
                  : mode == OS_OPEN_WRITE ? GENERIC_WRITE
                                          : GENERIC_READ | GENERIC_WRITE;
-  HANDLE opened = CreateFileA(name, access, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD disposition = mode == OS_OPEN_ALWAYS ? OPEN_ALWAYS : OPEN_EXISTING;
+  HANDLE opened = CreateFileA(name, access, FILE_SHARE_READ, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (opened == INVALID_HANDLE_VALUE) return false;
   *out = reinterpret_cast<file_handle>(opened);
   return true;
@@ -62,6 +54,11 @@ bool os_file_seek(file_handle file, int32_t offset, os_seek_origin origin, uint3
 void os_file_close(file_handle file) { CloseHandle(as_handle(file)); }
 
 bool os_file_set_end(file_handle file) { return SetEndOfFile(as_handle(file)) != FALSE; }
+
+bool os_file_copy(file_handle, file_handle, uint32_t, uint32_t* done) {
+  *done = 0;  // Win32 has no copy between two open handles
+  return false;
+}
 
 os_file_time os_time_now() {
   FILETIME now;

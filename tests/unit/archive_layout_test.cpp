@@ -233,6 +233,9 @@ TEST(ArchiveLayout, CopyBytesReportsShortSourcesAndMissingMemory) {
   ASSERT_EQ(0, file_open(dir.path("source").c_str(), &source, FILE_MODE_READ));
   ASSERT_EQ(0, file_open(dir.path("target").c_str(), &target, FILE_MODE_CREATE));
   EXPECT_EQ(ERROR_FILE_END, copy_bytes(source, target, 70001)) << "a source that ends early must fail the copy";
+  int written = 0;
+  file_size(target, &written);
+  EXPECT_EQ(static_cast<int>(COPY_BUFFER_SIZE), written) << "the whole first block, and nothing of the short one";
   void* hog = pool_alloc(1000000 - 60000);
   ASSERT_NE(nullptr, hog);
   EXPECT_EQ(ERROR_SYSTEM_MEMORY, copy_bytes(source, target, 10)) << "no pool block for the buffer";

@@ -90,6 +90,44 @@ TEST(BackendTest, FileTimesAndEndOfFileAreSetThroughTheHandle) {
   EXPECT_GT(os_time_now(), stamp) << "now is later than 2001";
 }
 
+TEST(BackendTest, SystemCopyIsWholeOrLeavesEverythingToTheCaller) {
+  scratch_dir dir;
+  std::string bytes(300000, '\0');
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 + i / 251);
+  write_file(dir.path("source"), bytes);
+  for (uint32_t count : {200000u, 299990u, 299991u}) {
+    SCOPED_TRACE(count);
+    std::filesystem::remove(dir.path("target"));
+    file_handle from = NO_FILE, to = NO_FILE;
+    ASSERT_EQ(0, file_open(dir.path("source").c_str(), &from, FILE_MODE_READ));
+    ASSERT_EQ(0, file_open(dir.path("target").c_str(), &to, FILE_MODE_CREATE));
+    ASSERT_EQ(0, file_seek(from, 10, FILE_SEEK_SET));
+    ASSERT_EQ(0, file_write(to, "AB", 2, nullptr));
+    uint32_t done = 99;
+    bool copied = os_file_copy(from, to, count, &done);
+    int from_at = 0, to_at = 0;
+    file_tell(from, &from_at);
+    file_tell(to, &to_at);
+    file_close(from);
+    file_close(to);
+    if (copied) {
+      EXPECT_EQ(count, done);
+      EXPECT_EQ(static_cast<int>(10 + count), from_at);
+      EXPECT_EQ(static_cast<int>(2 + count), to_at);
+      EXPECT_TRUE("AB" + bytes.substr(10, count) == read_file(dir.path("target")));
+    } else {
+      EXPECT_EQ(0u, done) << "a copy the system cannot make whole must not begin";
+      EXPECT_EQ(10, from_at);
+      EXPECT_EQ("AB", read_file(dir.path("target")));
+    }
+#ifndef _WIN32
+    EXPECT_EQ(count <= 299990u, copied) << "Linux copies whenever the source holds the bytes";
+#else
+    EXPECT_FALSE(copied);
+#endif
+  }
+}
+
 TEST(BackendTest, AttributesReadOnlyAndDirectory) {
   scratch_dir dir;
   std::string file = dir.path("attr.txt");
@@ -115,8 +153,10 @@ TEST(BackendTest, DirectoriesAndFilesAreCreatedAndRemoved) {
   EXPECT_TRUE(os_dir_create(sub.c_str()));
   EXPECT_FALSE(os_dir_create(sub.c_str())) << "an existing directory is not created again";
   std::string inside = dir.path("sub/f.txt");
-  EXPECT_TRUE(os_file_create_new(inside.c_str()));
-  EXPECT_FALSE(os_file_create_new(inside.c_str()));
+  file_handle created = NO_FILE;
+  ASSERT_TRUE(os_file_open(inside.c_str(), OS_OPEN_ALWAYS, &created));
+  os_file_close(created);
+  EXPECT_FALSE(os_file_open(sub.c_str(), OS_OPEN_ALWAYS, &created)) << "a directory is no file";
   EXPECT_FALSE(os_dir_remove(sub.c_str())) << "a directory with contents stays";
   EXPECT_TRUE(os_file_delete(inside.c_str()));
   EXPECT_FALSE(os_file_delete(inside.c_str()));
