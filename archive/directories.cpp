@@ -14,9 +14,16 @@ bool is_directory(const char* path) {
   return attributes != OS_ATTR_INVALID && (attributes & OS_ATTR_DIRECTORY) != 0;
 }
 
+// Whether the first length bytes of built name a directory the memo holds:
+// the memo's path itself or one of the folders above it.
+bool confirmed_before(const directory_memo& memo, const char* built, size_t length) {
+  return strncmp(memo.confirmed, built, length) == 0 &&
+         (memo.confirmed[length] == '\0' || is_separator(memo.confirmed[length]));
+}
+
 }  // namespace
 
-int make_directories(const char* path) {
+int make_directories(const char* path, directory_memo* memo) {
   size_t length = strlen(path);
   if (length >= PATH_SIZE) return ERROR_MAKE_DIRECTORY;
   // Only the directory part counts: everything before the last separator.
@@ -36,7 +43,7 @@ int make_directories(const char* path) {
       memcpy(built + built_length, path + start, component);
       built_length += component;
       built[built_length] = '\0';
-      if (!is_directory(built)) {
+      if (!confirmed_before(*memo, built, built_length) && !is_directory(built)) {
         if (!os_dir_create(built)) return ERROR_MAKE_DIRECTORY;
         archive_notify(EVENT_DIRECTORY_CREATED, built);
       }
@@ -45,5 +52,7 @@ int make_directories(const char* path) {
     }
     start = end + 1;
   }
+  // built holds the directory part and a separator; both fit PATH_SIZE.
+  memcpy(memo->confirmed, built, built_length + 1);
   return 0;
 }

@@ -15,10 +15,18 @@ struct walk_entry {
   uint32_t data_position;          // where the entry's data begins
 };
 
+// The walk keeps the archive's position itself, so that reading a header costs
+// one read and no question to the system about where the file is.
+struct entry_walk {
+  file_handle archive;
+  uint32_t position;  // where the next header begins
+};
+
 // Positions the archive at its first entry header.
-int walk_start(file_handle archive);
-// 1: an entry was read; 0: the archive ends (no whole header is left);
-// ERROR_ENTRY_DATA: the entry's data would reach past 2^31 - 1 bytes.
-int walk_read(file_handle archive, walk_entry* entry);
+int walk_start(entry_walk* walk, file_handle archive);
+// 1: an entry was read and the archive is left at its data; 0: the archive
+// ends (no whole header is left); ERROR_ENTRY_DATA: the entry's data would
+// reach past 2^31 - 1 bytes.
+int walk_read(entry_walk* walk, walk_entry* entry);
 // Moves to the header after the entry's data.
-int walk_skip(file_handle archive, const walk_entry* entry);
+int walk_skip(entry_walk* walk, const walk_entry* entry);

@@ -32,13 +32,14 @@ int destination_base(const char* destination, char* base, size_t size) {
 // space. Only an entry that cannot be reached fails here; entries cut short at
 // the end of the file are for the walk to report.
 int check_space(file_handle archive, const char* pattern, const char* base) {
-  int status = walk_start(archive);
+  entry_walk walk;
+  int status = walk_start(&walk, archive);
   if (status != 0) return status;
   uint64_t sum = 0;
   walk_entry entry;
-  while ((status = walk_read(archive, &entry)) == 1) {
+  while ((status = walk_read(&walk, &entry)) == 1) {
     if (wildcard_match(pattern, entry.name)) sum += entry.header.content_size;
-    status = walk_skip(archive, &entry);
+    status = walk_skip(&walk, &entry);
     if (status != 0) return status;
   }
   if (status < 0) return status;
@@ -78,16 +79,19 @@ int write_data(file_handle archive, file_handle file, const entry_header& header
   return produced != header.content_size ? ERROR_SIZE_MISMATCH : status;
 }
 
-// Writes one matching entry. 0 also when the user chose to skip it.
-int extract_entry(file_handle archive, const walk_entry& entry, const char* base, int use_paths) {
+// Writes one matching entry, reading its data from where the walk left the
+// archive. 0 also when the user chose to skip it.
+int extract_entry(file_handle archive, const walk_entry& entry, const char* base, int use_paths,
+                  directory_memo* directories) {
   int status = check_entry(entry);
   if (status != 0) return status;
   char target[PATH_SIZE];
   status = entry_target_path(base, entry.name, use_paths, target, sizeof target);
   if (status != 0) return status;
   // A directory that cannot be made shows as the open failing below.
-  if (use_paths) make_directories(target);
-  if (file_exists(target) == 0) {
+  if (use_paths) make_directories(target, directories);
+  bool existed = file_exists(target) == 0;
+  if (existed) {
     int answer = archive_notify(EVENT_OVERWRITE_QUERY, target);
     if (answer < 0) return answer;
     if (answer != 1) return 0;
@@ -97,10 +101,10 @@ int extract_entry(file_handle archive, const walk_entry& entry, const char* base
   file_handle file = NO_FILE;
   status = open_target(target, &file);
   if (status != 0) return status;
-  status = file_seek(archive, static_cast<int32_t>(entry.data_position), FILE_SEEK_SET);
-  if (status == 0) status = write_data(archive, file, entry.header);
-  // An older, longer file loses its tail; a failed entry keeps what was written.
-  os_file_set_end(file);
+  status = write_data(archive, file, entry.header);
+  // An older, longer file loses its tail; a failed entry keeps what was
+  // written. A file this entry created has no tail.
+  if (existed) os_file_set_end(file);
   os_file_time time = 0;
   if (status == 0 && os_dos_to_file_time(entry.header.dos_date, entry.header.dos_time, &time))
     os_file_set_times(file, nullptr, nullptr, &time);
@@ -121,16 +125,18 @@ int archive_extract(const char* pattern, const char* destination, int use_paths)
   if (status != 0) return status;
   status = check_space(archive, pattern, base);
   if (status != 0) return status;
-  status = walk_start(archive);
+  entry_walk walk;
+  status = walk_start(&walk, archive);
   bool matched = false;
   walk_entry entry;
-  while (status == 0 && (status = walk_read(archive, &entry)) == 1) {
+  directory_memo directories;
+  while (status == 0 && (status = walk_read(&walk, &entry)) == 1) {
     status = 0;
     if (wildcard_match(pattern, entry.name)) {
       matched = true;
-      status = extract_entry(archive, entry, base, use_paths);
+      status = extract_entry(archive, entry, base, use_paths, &directories);
     }
-    if (status == 0) status = walk_skip(archive, &entry);
+    if (status == 0) status = walk_skip(&walk, &entry);
   }
   if (status < 0) return status;
   return matched ? 0 : ERROR_NO_MATCH;

@@ -74,6 +74,25 @@ TEST_P(ArchiveExtractByCodec, KeepsOrDropsPathsAndReportsWhatItCreates) {
   EXPECT_TRUE(texts_of(EVENT_DIRECTORY_CREATED).empty());
 }
 
+TEST(ArchiveExtract, EveryDirectoryOfEveryEntryIsMadeOnceAndAgainOnTheNextRun) {
+  scratch_dir dir;
+  // "a\b" is the start of "a\bc" as text but not as a folder; "b" comes back
+  // after other folders.
+  std::string archive = make_archive({stored("a\\bc\\z", "1"), stored("a\\b\\x", "2"), stored("a\\b\\y", "3"),
+                                      stored("a\\w", "4"), stored("b\\v", "5"), stored("a\\b\\d\\u", "6")});
+  std::vector<std::string> directories = {dir.path("out"),     dir.path("out/a"), dir.path("out/a/bc"),
+                                          dir.path("out/a/b"), dir.path("out/b"), dir.path("out/a/b/d")};
+  for (int run = 0; run < 2; ++run) {
+    SCOPED_TRACE(run);
+    ASSERT_EQ(0, extract(dir, archive, 1));
+    EXPECT_EQ(directories, texts_of(EVENT_DIRECTORY_CREATED));
+    EXPECT_EQ("2", read_file(dir.path("out/a/b/x")));
+    EXPECT_EQ("6", read_file(dir.path("out/a/b/d/u")));
+    // The next extraction must look at the disk again, not at what this one made.
+    fs::remove_all(dir.path("out"));
+  }
+}
+
 TEST(ArchiveExtract, MissingDestinationIsCreatedOnlyWithPaths) {
   scratch_dir dir;
   std::string archive = make_archive({stored("x.txt", "x")});
