@@ -2,8 +2,8 @@
 // of these (its initialisers give the defaults) rather than raw memory of
 // inflate_state_size()/deflate_state_size() bytes; one state serves one pump
 // run at a time. Separate zlib states share nothing, so several may run on
-// different threads; the libdeflate codec's carry comes from the memory pool,
-// which belongs to the program's one thread.
+// different threads; the libdeflate codec's carry comes from the memory pool
+// and its decompressor is shared, both belonging to the program's one thread.
 #pragma once
 
 #include <zlib.h>

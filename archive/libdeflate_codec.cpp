@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "archive/codecs.h"
 #include "archive/extract.h"
@@ -40,6 +41,16 @@ bool whole_stream_ready(const inflate_state* state) {
   return state->input_left == 0 && (!state->input_total || state->input_seen >= *state->input_total);
 }
 
+// A decompressor keeps nothing from one stream to the next but scratch space,
+// so the program's one thread uses one for every stream instead of setting up
+// (and clearing) a new one per entry.
+libdeflate_decompressor* shared_decompressor() {
+  static std::unique_ptr<libdeflate_decompressor, decltype(&libdeflate_free_decompressor)> one(
+      nullptr, libdeflate_free_decompressor);
+  if (one == nullptr) one.reset(libdeflate_alloc_decompressor());
+  return one.get();
+}
+
 int libdeflate_codec_init(void* context) {
   auto* state = static_cast<inflate_state*>(context);
   state->stream = z_stream{};
@@ -49,9 +60,8 @@ int libdeflate_codec_init(void* context) {
   state->input_left = state->input_seen = 0;
   state->carry = static_cast<uint8_t*>(pool_alloc(INFLATE_CARRY_SIZE));
   if (state->carry == nullptr) return ERROR_SYSTEM_MEMORY;
-  state->decompressor = libdeflate_alloc_decompressor();
+  state->decompressor = shared_decompressor();
   if (state->decompressor == nullptr || inflateInit(&state->stream) != Z_OK) {
-    libdeflate_free_decompressor(state->decompressor);
     state->decompressor = nullptr;
     pool_free(state->carry);
     state->carry = nullptr;
@@ -63,7 +73,6 @@ int libdeflate_codec_init(void* context) {
 int libdeflate_codec_end(void* context) {
   auto* state = static_cast<inflate_state*>(context);
   int result = inflateEnd(&state->stream);
-  libdeflate_free_decompressor(state->decompressor);
   state->decompressor = nullptr;
   pool_free(state->carry);
   state->carry = nullptr;
