@@ -2,7 +2,10 @@
 // methods, stream sizes, attributes and times, and every refusal.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <iterator>
+#include <random>
 
 #include "archive/layout.h"
 #include "tools/qpk/archive_output.h"
@@ -201,6 +204,41 @@ TEST(QpkCreate, NeverStoresTheArchiveInItself) {
   ASSERT_EQ(0, qpk_create(archive, {scratch.path("tree")}, {}, std::cerr));
   EXPECT_EQ(std::vector<std::string>{"tree\\a.txt"}, entry_names(read_archive(archive)));
   EXPECT_EQ((std::vector<std::string>{"a.txt", "self.qpk"}), folder_contents(scratch.path("tree")));
+}
+
+TEST(QpkCreate, BufferedWritesLandWhereTheyWereAimed) {
+  // Seeded writes and seeks of every size against a plain string: inside the
+  // buffer, just past it, back into parts already sent to the file, and
+  // larger than the buffer.
+  scratch_dir scratch;
+  std::mt19937 random(5);
+  std::string expected;
+  uint32_t position = 0;
+  archive_output output;
+  ASSERT_EQ("", output.open(scratch.path("mixed.qpk")));
+  for (int step = 0; step < 400; ++step) {
+    if (random() % 3 == 0 && !expected.empty()) {
+      // Anywhere, or near where the last write ended (inside the buffer or
+      // just beyond it).
+      int64_t target = random() % 2 == 0 ? static_cast<int64_t>(random() % (expected.size() + 1))
+                                         : static_cast<int64_t>(position) + static_cast<int64_t>(random() % 600001) - 300000;
+      position = static_cast<uint32_t>(std::clamp<int64_t>(target, 0, static_cast<int64_t>(expected.size())));
+      ASSERT_EQ("", output.seek(position));
+    }
+    static constexpr uint32_t SIZES[] = {1, 146, 4000, 64000, 262143, 262144, 262145, 700000};
+    uint32_t size = SIZES[random() % std::size(SIZES)];
+    std::string bytes(size, static_cast<char>('a' + step % 26));
+    ASSERT_EQ("", output.write(bytes.data(), size));
+    if (expected.size() < position + size) expected.resize(position + size);
+    expected.replace(position, size, bytes);
+    position += size;
+    ASSERT_EQ(position, output.position());
+  }
+  // The archive ends where the last write or seek left it.
+  ASSERT_EQ("", output.seek(static_cast<uint32_t>(expected.size() - 3)));
+  expected.resize(expected.size() - 3);
+  ASSERT_EQ("", output.commit());
+  EXPECT_TRUE(expected == read_file(scratch.path("mixed.qpk")));
 }
 
 TEST(QpkCreate, AnArchiveNeverReachesTwoGibibytes) {

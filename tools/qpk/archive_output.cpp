@@ -1,6 +1,7 @@
 // Writing the archive beside its target and moving it into place.
 #include "tools/qpk/archive_output.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 
@@ -57,26 +58,59 @@ std::string archive_output::write(const void* data, uint32_t size) {
   if (static_cast<uint64_t>(position_) + size > ARCHIVE_LIMIT) {
     return "the archive would reach 2 GiB, more than the format can address";
   }
-  uint32_t done = 0;
-  if (!os_file_write(file_, data, size, &done) || done != size) return "cannot write (disk full?)";
+  // The buffer takes writes that begin inside it or right at its end.
+  uint64_t buffer_end = static_cast<uint64_t>(buffer_at_) + buffer_.size();
+  bool joins = position_ >= buffer_at_ && position_ <= buffer_end;
+  if (!joins || static_cast<uint64_t>(position_ - buffer_at_) + size > BUFFER_SIZE) {
+    std::string problem = flush();
+    if (!problem.empty()) return problem;
+    buffer_at_ = position_;
+    if (size > BUFFER_SIZE) {
+      problem = write_through(data, size, position_);
+      if (problem.empty()) position_ += size;
+      buffer_at_ = position_;
+      return problem;
+    }
+  }
+  size_t offset = position_ - buffer_at_;
+  if (offset + size > buffer_.size()) buffer_.resize(offset + size);
+  const auto* bytes = static_cast<const uint8_t*>(data);
+  std::copy(bytes, bytes + size, buffer_.begin() + static_cast<std::ptrdiff_t>(offset));
   position_ += size;
   return "";
 }
 
 std::string archive_output::seek(uint32_t position) {
-  uint32_t reached = 0;
-  if (position > ARCHIVE_LIMIT || !os_file_seek(file_, static_cast<int32_t>(position), OS_SEEK_SET, &reached) ||
-      reached != position) {
-    return "cannot set the write position";
-  }
+  if (position > ARCHIVE_LIMIT) return "cannot set the write position";
   position_ = position;
   return "";
 }
 
+std::string archive_output::flush() {
+  if (buffer_.empty()) return "";
+  std::string problem = write_through(buffer_.data(), static_cast<uint32_t>(buffer_.size()), buffer_at_);
+  buffer_.clear();
+  return problem;
+}
+
+std::string archive_output::write_through(const void* data, uint32_t size, uint32_t at) {
+  uint32_t reached = 0;
+  if (!os_file_seek(file_, static_cast<int32_t>(at), OS_SEEK_SET, &reached) || reached != at) {
+    return "cannot set the write position";
+  }
+  uint32_t done = 0;
+  if (!os_file_write(file_, data, size, &done) || done != size) return "cannot write (disk full?)";
+  return "";
+}
+
 std::string archive_output::commit() {
-  bool cut = os_file_set_end(file_);
+  std::string problem = flush();
+  uint32_t reached = 0;
+  bool cut = problem.empty() && os_file_seek(file_, static_cast<int32_t>(position_), OS_SEEK_SET, &reached) &&
+             reached == position_ && os_file_set_end(file_);
   os_file_close(file_);
   file_ = NO_FILE;
+  if (!problem.empty()) return problem;
   if (!cut) return "cannot set the archive's length";
   if (!replace_file(temporary_.c_str(), target_.c_str())) return "cannot move the finished archive into place";
   temporary_.clear();
