@@ -95,8 +95,10 @@ class archive_builder {
     if (!check(output.write(signature, sizeof signature), "")) return false;
 
     unsigned jobs = settings_.jobs != 0 ? settings_.jobs : std::max(1u, std::thread::hardware_concurrency());
-    // Two blocks per worker keep every worker busy while the oldest is written.
-    slots_.resize(2 * static_cast<size_t>(jobs));
+    // Several blocks per worker keep every worker busy while the oldest is
+    // written, and let this thread read on instead of waiting for each small
+    // file's block (at most about 1 MiB per worker).
+    slots_.resize(8 * static_cast<size_t>(jobs));
     for (pending_block& slot : slots_) free_.push_back(&slot);
     if (!settings_.store) compressor_ = std::make_unique<compressor>(jobs, settings_.level);
 

@@ -12,6 +12,7 @@ namespace {
 
 struct gather_context {
   const std::string& archive;
+  path_facts archive_facts;  // taken once: only a file of its size can be it
   std::vector<input_file>* files;
   std::ostream& err;
 };
@@ -32,7 +33,10 @@ bool fail(std::ostream& err, const std::string& path, const std::string& reason)
 
 bool add_file(gather_context& context, const std::string& path, const std::string& name,
               const path_facts& facts) {
-  if (same_file(path.c_str(), context.archive.c_str())) return true;  // never store the archive in itself
+  // Never store the archive in itself.
+  const path_facts& archive = context.archive_facts;
+  if (archive.kind == path_kind::file && archive.size == facts.size && same_file(path.c_str(), context.archive.c_str()))
+    return true;
   if (const char* problem = entry_name_problem(name)) {
     return fail(context.err, path, std::string("cannot be stored as \"") + name + "\": " + problem);
   }
@@ -116,7 +120,7 @@ std::string stored_base_name(const std::string& path) {
 
 bool gather_inputs(const std::vector<std::string>& paths, const std::string& archive,
                    std::vector<input_file>* files, std::ostream& err) {
-  gather_context context{archive, files, err};
+  gather_context context{archive, path_facts_of(archive.c_str()), files, err};
   for (const std::string& path : paths) {
     path_facts facts = path_facts_of(path.c_str());
     std::string base = stored_base_name(path);

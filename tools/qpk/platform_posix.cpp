@@ -9,15 +9,17 @@
 
 path_facts path_facts_of(const char* path) {
   path_facts facts;
-  struct stat link_info {};
-  if (lstat(path, &link_info) != 0) return facts;
   struct stat info {};
   if (stat(path, &info) != 0) {
-    facts.kind = path_kind::other;  // a dangling link
+    struct stat link_info {};
+    if (lstat(path, &link_info) == 0) facts.kind = path_kind::other;  // a dangling link
     return facts;
   }
   if (S_ISDIR(info.st_mode)) {
-    facts.kind = S_ISLNK(link_info.st_mode) ? path_kind::linked_folder : path_kind::folder;
+    // Only a folder needs to know whether it was reached through a link.
+    struct stat link_info {};
+    bool linked = lstat(path, &link_info) == 0 && S_ISLNK(link_info.st_mode);
+    facts.kind = linked ? path_kind::linked_folder : path_kind::folder;
   } else if (S_ISREG(info.st_mode)) {
     facts.kind = path_kind::file;
   } else {
