@@ -21,7 +21,9 @@ def parse_arguments():
     p.add_argument("--scratch", default=os.environ.get("BENCH_DIR", "/tmp/qpk-bench"))
     p.add_argument("--native", required=True, help="folder with qpk2exe and qpk")
     p.add_argument("--tools", required=True, help="folder with datagen and raw_inflate")
-    p.add_argument("--win32", help="the Win32 builder (run under Wine)")
+    p.add_argument("--win32", help="the Windows builder (run under Wine)")
+    p.add_argument("--windows-arch", choices=["win32", "win64"], default="win32",
+                   help="what the Windows builder was built for")
     p.add_argument("--wineprefix", help="the Wine prefix to run it in")
     p.add_argument("--win32-note", default="", help="why the Win32 build is not measured")
     p.add_argument("--out", required=True, help="where the Markdown goes too")
@@ -117,7 +119,7 @@ def extraction(args, tools, data_sets, rounds, results, report):
         d.sizes = {"qpk": os.path.getsize(archive)}
         d.sizes.update({k: os.path.getsize(v) for k, v in peer.items()})
 
-    for ours in ["qpk2exe", "qpk2exe Win32 (Wine)"]:
+    for ours in ["qpk2exe", tools.windows_name]:
         if ours != "qpk2exe" and not tools.win32_builder:
             continue
         report.heading(f"Extraction: {ours} against its peers")
@@ -217,8 +219,8 @@ def building(args, tools, data_sets, rounds, results, report):
         ]
         if tools.win32_builder:
             contenders.append(peers.Contender(
-                "qpk2exe Win32 (Wine)",
-                lambda dest: ["wine", tools.win32_builder] + peers.SFX_OPTIONS +
+                tools.windows_name,
+                lambda dest: [tools.wine, tools.win32_builder] + peers.SFX_OPTIONS +
                              [peers.windows_path(d.archive), peers.windows_path(dest)],
                 env=tools.wine_env))
         interleave(results, lambda c: (d.name, "build " + c.name), contenders, rounds, lambda c, n: out)
@@ -256,8 +258,8 @@ def start_up(args, tools, quick, results, report):
                   peers.Contender("makeself", lambda d: [run_file, "--quiet", "--noexec", "--target", d])]
     if tools.win32_builder:
         sfx_win32 = peers.build_sfx_win32(tools, archive, os.path.join(folder, "empty-win32.exe"))
-        contenders.append(peers.Contender("qpk2exe Win32 (Wine)",
-                                          lambda d: ["wine", sfx_win32, peers.windows_path(d)],
+        contenders.append(peers.Contender(tools.windows_name,
+                                          lambda d: [tools.wine, sfx_win32, peers.windows_path(d)],
                                           env=tools.wine_env))
     rounds = 10 if quick else 30
     out = os.path.join(args.scratch, "out")
@@ -304,10 +306,12 @@ def main():
         setattr(args, name, os.path.abspath(getattr(args, name)))
     wine_env = None
     if args.win32:
-        wine_env = dict(os.environ, WINEPREFIX=args.wineprefix, WINEARCH="win32", WINEDEBUG="-all")
+        wine_env = dict(os.environ, WINEPREFIX=args.wineprefix, WINEARCH=args.windows_arch, WINEDEBUG="-all")
+        if args.windows_arch == "win64":
+            wine_env["WINELOADER"] = "/usr/lib/wine/wine64"
     tools = peers.Tools(qpk=os.path.join(args.native, "qpk"), builder=os.path.join(args.native, "qpk2exe"),
                         raw_inflate=os.path.join(args.tools, "raw_inflate"),
-                        win32_builder=args.win32, wine_env=wine_env)
+                        win32_builder=args.win32, wine_env=wine_env, windows_arch=args.windows_arch)
     os.makedirs(args.scratch, exist_ok=True)
     log("making the data sets")
     data_sets = datasets.make_all(os.path.join(args.tools, "datagen"), args.scratch, args.quick)
@@ -317,7 +321,9 @@ def main():
     report.text(f"# qpk2exe benchmark ({'quick' if args.quick else 'full'}: median of {rounds} "
                 "interleaved runs after one warm-up; ratio = peer time / our time, above 1 means we are faster)")
     if not args.win32:
-        report.text(f"The Win32 build under Wine is not measured: {args.win32_note or 'not asked for'}.")
+        report.text(f"The Windows build under Wine is not measured: {args.win32_note or 'not asked for'}.")
+    elif args.win32_note:
+        report.text(args.win32_note)
     extraction(args, tools, data_sets, rounds, results, report)
     creation(args, tools, data_sets, 3, results, report)
     building(args, tools, data_sets, rounds, results, report)

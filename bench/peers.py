@@ -13,12 +13,16 @@ from measure import run
 class Tools:
     """Paths of the programs under test and of the benchmark's own tools."""
 
-    def __init__(self, qpk, builder, raw_inflate, win32_builder=None, wine_env=None):
+    def __init__(self, qpk, builder, raw_inflate, win32_builder=None, wine_env=None, windows_arch="win32"):
         self.qpk = qpk
         self.builder = builder
         self.raw_inflate = raw_inflate
-        self.win32_builder = win32_builder
+        self.win32_builder = win32_builder  # the Windows builder, 32- or 64-bit
         self.wine_env = wine_env
+        # A 64-bit build stands in for the 32-bit one where the kernel cannot
+        # run 32-bit programs; it is named for what it is.
+        self.wine = "/usr/lib/wine/wine64" if windows_arch == "win64" else "wine"
+        self.windows_name = f"qpk2exe {windows_arch.capitalize()} (Wine)"
 
 
 def windows_path(path):
@@ -53,7 +57,7 @@ def build_sfx(tools, archive, output):
 def build_sfx_win32(tools, archive, output):
     if os.path.exists(output):
         os.remove(output)
-    run(["wine", tools.win32_builder] + SFX_OPTIONS + [windows_path(archive), windows_path(output)],
+    run([tools.wine, tools.win32_builder] + SFX_OPTIONS + [windows_path(archive), windows_path(output)],
         env=tools.wine_env)
     return output
 
@@ -97,7 +101,7 @@ class Contender:
 def extraction_contenders(tools, data_set, archive, sfx, sfx_win32, peer):
     c = [Contender("qpk2exe", lambda d: [sfx, d], ours=True)]
     if sfx_win32:
-        c.append(Contender("qpk2exe Win32 (Wine)", lambda d: ["wine", sfx_win32, windows_path(d)],
+        c.append(Contender(tools.windows_name, lambda d: [tools.wine, sfx_win32, windows_path(d)],
                            env=tools.wine_env, ours=True))
     if data_set.deflated:
         c.append(Contender("zlib inflate, in memory", lambda d: [tools.raw_inflate, archive],

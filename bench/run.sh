@@ -1,6 +1,6 @@
 #!/bin/bash
 # Benchmarks qpk2exe and qpk against the tools users would pick instead:
-# installs the missing peers, builds the native program (and the Win32 one when
+# installs the missing peers, builds the native program (and the Windows one when
 # the cross compiler and Wine are there), makes seeded data sets under
 # ${BENCH_DIR:-/tmp/qpk-bench} and prints Markdown tables of time ratios, also
 # saved to build/bench-results.md. Usage: bench/run.sh [--quick]
@@ -32,25 +32,35 @@ python3 bench/test_tools.py build/bench-tools 2>/dev/null || {
   exit 1
 }
 
+# The Windows program: the 32-bit product where Wine can run it; where the
+# kernel cannot run 32-bit programs, the same sources built for 64-bit Windows.
 win32=()
 note=""
-prefix=$PWD/build/bench-win32/wineprefix
+arch=""
 if ! command -v i686-w64-mingw32-g++-posix >/dev/null || ! command -v wine >/dev/null; then
   note="no cross compiler or no Wine"
-elif ! sh cmake/wine-run.sh "$prefix" cmd /c exit 0 >/dev/null 2>&1; then
-  note="Wine cannot run 32-bit programs on this machine"
+elif /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  arch=win32
+elif command -v x86_64-w64-mingw32-g++-posix >/dev/null && /usr/lib/wine/wine64 --version >/dev/null 2>&1; then
+  arch=win64
+  note="Wine cannot run 32-bit programs on this machine: the Windows rows are the same sources built for 64-bit Windows."
 else
-  echo "building the Win32 program" >&2
-  if cmake --preset win32 -B build/bench-win32 >/dev/null &&
-     cmake --build build/bench-win32 --target qpk2exe -j"$jobs" >/dev/null; then
-    exe=$(find build/bench-win32/bin -maxdepth 1 -iname 'qpk2exe.exe' | head -n 1)
-    win32=(--win32 "$PWD/$exe" --wineprefix "$prefix")
+  note="Wine cannot run 32-bit programs on this machine"
+fi
+if [ -n "$arch" ]; then
+  echo "building the $arch program" >&2
+  prefix=$PWD/build/bench-$arch/wineprefix
+  if cmake --preset "$arch" -B "build/bench-$arch" >/dev/null &&
+     cmake --build "build/bench-$arch" --target qpk2exe -j"$jobs" >/dev/null &&
+     sh cmake/wine-run.sh "$prefix" cmd /c exit 0 >/dev/null 2>&1; then
+    exe=$(find "build/bench-$arch/bin" -maxdepth 1 -iname 'qpk2exe.exe' | head -n 1)
+    win32=(--win32 "$PWD/$exe" --wineprefix "$prefix" --windows-arch "$arch")
   else
-    note="the Win32 build failed"
+    note="the $arch build failed or Wine cannot start it"
   fi
 fi
 
-[ -n "$note" ] && echo "$note: measuring the native program only" >&2
+[ -n "$note" ] && echo "$note" >&2
 
 if [ ${#win32[@]} -gt 0 ]; then
   # A GUI program wants a display even when it shows nothing.
@@ -65,8 +75,12 @@ if [ ${#win32[@]} -gt 0 ]; then
     done
   fi
   # Keep one Wine server up for the whole run, so that no run pays its start.
-  WINEPREFIX=$prefix WINEARCH=win32 wineserver -p
-  trap 'WINEPREFIX=$prefix wineserver -k 2>/dev/null || true; [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null || true' EXIT
+  server=wineserver
+  [ "$arch" = win64 ] && server=/usr/lib/wine/wineserver64
+  # (The prefix's set-up may have left a server that is about to go.)
+  WINEPREFIX=$prefix $server -w 2>/dev/null || true
+  WINEPREFIX=$prefix WINEARCH=$arch $server -p -f >/dev/null 2>&1 &
+  trap 'WINEPREFIX=$prefix $server -k 2>/dev/null || true; [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null || true' EXIT
 fi
 
 python3 bench/bench.py "${quick[@]}" --native build/bench-native/bin --tools build/bench-tools \
