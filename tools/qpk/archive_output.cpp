@@ -68,7 +68,6 @@ std::string archive_output::write(const void* data, uint32_t size) {
     if (size > BUFFER_SIZE) {
       problem = write_through(data, size, position_);
       if (problem.empty()) position_ += size;
-      buffer_at_ = position_;
       return problem;
     }
   }
