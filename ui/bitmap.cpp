@@ -68,6 +68,11 @@ int load_bitmap_file(const char* name, const void** out) {
   }
 
   uint32_t size = file_size - BITMAP_FILE_HEADER_SIZE;
+  // A size field larger than the file is refused before its block is taken.
+  if (bitmap_file_left(file) < size) {
+    bitmap_file_close(file);
+    return ERROR_BITMAP_FILE_SHORT;
+  }
   void* block = bitmap_block_alloc(size);
   if (block == nullptr) {
     bitmap_file_close(file);

@@ -1,6 +1,7 @@
 // The bitmap loader's POSIX back-end: there are no resources, so a bitmap
 // always comes from a file.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -21,6 +22,14 @@ uint32_t bitmap_file_read(intptr_t file, void* buffer, uint32_t count) {
     done += static_cast<uint32_t>(got);
   }
   return done;
+}
+
+uint32_t bitmap_file_left(intptr_t file) {
+  struct stat info;
+  off_t position = lseek(static_cast<int>(file), 0, SEEK_CUR);
+  if (position < 0 || fstat(static_cast<int>(file), &info) != 0 || info.st_size <= position) return 0;
+  off_t left = info.st_size - position;
+  return left > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(left);
 }
 
 void bitmap_file_close(intptr_t file) { close(static_cast<int>(file)); }

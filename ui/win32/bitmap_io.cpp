@@ -28,6 +28,14 @@ uint32_t bitmap_file_read(intptr_t file, void* buffer, uint32_t count) {
   return got > 0 ? static_cast<uint32_t>(got) : 0;
 }
 
+uint32_t bitmap_file_left(intptr_t file) {
+  HFILE handle = static_cast<HFILE>(file);
+  LONG position = _llseek(handle, 0, FILE_CURRENT);
+  LONG end = _llseek(handle, 0, FILE_END);
+  bool known = position != HFILE_ERROR && end != HFILE_ERROR && _llseek(handle, position, FILE_BEGIN) == position;
+  return known && end > position ? static_cast<uint32_t>(end - position) : 0;
+}
+
 void bitmap_file_close(intptr_t file) { _lclose(static_cast<HFILE>(file)); }
 
 void* bitmap_block_alloc(uint32_t size) {
