@@ -4,7 +4,7 @@ seeded mutation sweep, faults of the file system and the launch, and the
 user-visible limits, all through the real program.
 
 Usage: hostile.py --list PLATFORM
-       hostile.py --case NAME --program P --work DIR --platform posix|win32
+       hostile.py --case NAME --program P --qpk Q --work DIR --platform posix|win32
                   [--wine-run SCRIPT --prefix PREFIX]
 """
 import argparse
@@ -46,13 +46,14 @@ def main():
     parser.add_argument("--list")
     parser.add_argument("--case")
     parser.add_argument("--program")
+    parser.add_argument("--qpk")
     parser.add_argument("--work")
     parser.add_argument("--platform", default="posix")
     parser.add_argument("--wine-run")
     parser.add_argument("--prefix")
     args = parser.parse_args()
     if args.list:
-        fake = argparse.Namespace(platform=args.list, program="", wine_run=None, prefix=None)
+        fake = argparse.Namespace(platform=args.list, program="", qpk=None, wine_run=None, prefix=None)
         print(";".join(cases(Platform(fake))))
         return 0
     platform = Platform(args)

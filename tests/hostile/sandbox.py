@@ -39,6 +39,7 @@ class Platform:
     def __init__(self, args):
         self.name = args.platform
         self.program = os.path.abspath(args.program)
+        self.qpk = os.path.abspath(args.qpk) if args.qpk else None
         self.wine_run = args.wine_run
         self.prefix = args.prefix
 
@@ -127,6 +128,17 @@ class Run:
         changed = sorted(set(before.items()) ^ set(after.items()))
         check(not changed, "nothing may change outside the destination, changed: %s" % changed[:10])
         return status, err
+
+    def qpk_test(self, path):
+        """`qpk test` of a file in the run folder; (exit status, its text)."""
+        check(self.platform.qpk, "this case needs the archive tool: give --qpk")
+        relative = os.path.relpath(path, self.root)
+        done = subprocess.run(self.platform.command(self.platform.qpk, ["test", relative]), cwd=self.root,
+                              env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                              start_new_session=True, timeout=RUN_TIMEOUT)
+        text = (done.stdout + done.stderr).decode(errors="replace")
+        check(done.returncode in (0, 1), "qpk test ends with 0 or 1, got %d: %s" % (done.returncode, text[-2000:]))
+        return done.returncode, text
 
     def ran_command(self):
         return os.path.exists(self.marker)
