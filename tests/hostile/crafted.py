@@ -65,10 +65,12 @@ def archive_cases(platform, run_root):
         ("zero_entries", [], b"", "fail", None),
         ("empty_name", [GOOD, Entry("", b"nameless")], b"", "fail", None),
         ("unterminated_name", [Entry("", b"x", raw_name=b"u" * 128)], b"", "fail", None),
+        ("control_character_name", [GOOD, Entry("ctl\x18.txt", b"control")], b"", "fail", None),
         ("name_127_characters", [Entry(name127, b"long name\n")], b"", "ok",
          {name127.replace("\\", "/"): b"long name\n"}),
-        # With the 4-byte trailer, 145 bytes: too short for another header.
-        ("short_tail_after_entries", [GOOD], b"\x00" * 141, "ok", {"good.txt": GOOD.content}),
+        # 141 bytes before the trailer: too few for another header, so not
+        # padding to skip but damage.
+        ("short_tail_after_entries", [GOOD], b"\x00" * 141, "fail", None),
         ("every_attribute_bit", [Entry("attr.txt", b"a", attributes=0xFFFFFFFF & ~0x02)], b"", "ok",
          {"attr.txt": b"a"}),
         ("impossible_date", [Entry("date.txt", b"d")], b"", "ok", {"date.txt": b"d"}),
