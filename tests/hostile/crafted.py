@@ -1,5 +1,6 @@
 """Crafted self-extractors: each case is a damaged or borderline archive,
 option block or trailer, with the outcome a user must see."""
+import os
 import struct
 
 import craft
@@ -10,6 +11,8 @@ TEXT = b"hostile input is still only data\n" * 40
 GOOD = Entry("good.txt", b"complete before the damage\n")
 
 # Outcomes: "fail" - "Unable to extract files", exit 0, command not run;
+# "refused" - as "fail", and the damage lies in the archive's structure, so
+# it is found before any file is written and `qpk test` calls it damaged;
 # "too big" - as "fail", or the space check refuses; "ok" - every listed file
 # extracted, command run; "damaged" - the option
 # block is refused with -1 before anything happens; "builder" - no archive
@@ -33,6 +36,17 @@ def wrapping(name):
     """stored_size that takes the next header position (data position plus
     stored_size) round 32 bits back onto this entry's own header."""
     return Entry(name, b"x", method=METHOD_DEFLATED, stored_size=(1 << 32) - craft.HEADER_SIZE)
+
+
+def overrun(method, past_end):
+    """A last entry, honest but for stored_size, whose data runs past_end
+    bytes beyond the archive's end: into the 4-byte trailer of a
+    self-extractor (1 to 4) or past the end of the file (5)."""
+    entry = Entry("last.txt", TEXT, method)
+    entry.stored_size += past_end
+    if method == METHOD_STORED:
+        entry.content_size = entry.stored_size
+    return entry
 
 
 def escape_names(platform, run_root):
@@ -80,9 +94,18 @@ def archive_cases(platform, run_root):
     ]
     for method in (0, 3, 0xFFFF):
         cases.append(("method_%d" % method, [Entry("m.txt", b"abc", method=method, data=b"abc")], b"", "fail", None))
+    for method, method_name in ((METHOD_STORED, "stored"), (METHOD_DEFLATED, "deflated")):
+        for past_end in range(1, 6):
+            cases.append(("overrun_%s_%d" % (method_name, past_end), [GOOD, overrun(method, past_end)], b"",
+                          "refused", {"last.txt": TEXT}))
     for i, name in enumerate(escape_names(platform, run_root)):
         cases.append(("escaping_name_%d" % i, [GOOD, Entry(name, b"escaped")], b"", "fail", None))
     return cases
+
+
+def archive_body(stub, exe):
+    """The archive of a self-extractor that build() made."""
+    return exe[len(stub) + craft.BLOCK_SIZE:-craft.TRAILER_SIZE]
 
 
 def patch_date(archive_bytes):
@@ -148,9 +171,18 @@ def verify(run, mode, outcome, files, status, err, win32):
         for name, data in files.items():
             check(got.get(name) == data, "%s must be extracted whole, destination holds %s" % (name, sorted(got)))
         check(run.ran_command(), "the command runs after a good extraction")
-    elif outcome in ("fail", "too big"):
+    elif outcome in ("fail", "too big", "refused"):
+        if outcome == "refused":
+            got = run.dest_files()
+            for name, data in files.items():
+                held = got.get(name, b"")
+                check(len(held) <= len(data) and data.startswith(held), "%s holds %d bytes beyond its content: "
+                      "bytes from past the archive's end reached a file" % (name, len(held) - len(data)))
         check(status == 0, "an extraction failure ends with 0, got %d: %s" % (status, err))
         check(not run.ran_command(), "the command must not run after a failed extraction")
+        if outcome == "refused":
+            check(got == {}, "damage in the archive's structure is found before any file is written, the "
+                  "destination holds %s" % sorted(got))
         # A content size of 4 GiB fails the space check on a smaller disk and
         # the length check on a larger one.
         messages = ["Unable to extract files"] + (["Insufficient space to extract files"] if outcome == "too big" else [])
@@ -185,3 +217,13 @@ def run_case(platform, stub, run_factory, case_name, modes):
             verify(run, mode, outcome, files, status, err, platform.win32)
         except Exception as failure:
             raise type(failure)("[%s mode] %s" % (mode, failure))
+    if outcome == "refused":
+        # The same archive alone, where it ends at the file's end, and inside
+        # the self-extractor, where it ends at the trailer.
+        body = run.root + "/archive.qpk"
+        with open(body, "wb") as f:
+            f.write(archive_body(stub, exe))
+        for path in (body, run.exe):
+            status, text = run.qpk_test(path)
+            check(status == 1 and "damaged" in text, "qpk test of %s must call it damaged and end with 1, got %d: %r"
+                  % (os.path.basename(path), status, text))
