@@ -15,6 +15,7 @@ import crafted
 import faults
 import limits
 import sweep
+import verdicts
 from sandbox import Failure, Platform, Run, remove_tree
 
 NATIVE_SWEEP, WINE_SWEEP = 300, 40
@@ -30,6 +31,7 @@ def cases(platform):
     table = {}
     for name in crafted.names(platform):
         table["crafted." + name] = (lambda n: lambda p, s, f: crafted.run_case(p, s, f, n, modes))(name)
+    table["verdicts"] = verdicts.run_verdicts
     count = WINE_SWEEP if platform.win32 else NATIVE_SWEEP
     table["sweep"] = lambda p, s, f: sweep.run_sweep(p, s, f, count)
     for name, function in faults.CASES.items():
