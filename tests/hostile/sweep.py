@@ -46,25 +46,25 @@ def inflate_streams(data):
     return out
 
 
-def name_verdict(name, win32):
-    """"good", "bad" (refused by any sound reader) or "unknown"."""
-    if not name or name[0] in "\\/" or (len(name) > 1 and name[1] == ":") or "/" in name:
+def name_verdict(name):
+    """"good", "bad" (refused by the reader on every platform) or "unknown"
+    (the file system may refuse it)."""
+    if not name or name[0] == "\\" or any(c in "/:" or ord(c) < 0x20 or ord(c) == 0x7F for c in name):
         return "bad"
-    parts = name.split("\\")
-    if ".." in parts or parts[-1] in ("", "."):
+    if any(part.strip(". ") == "" for part in name.split("\\")):
         return "bad"
-    if win32 and ":" in name:
-        return "bad"
-    return "good" if all(SAFE_COMPONENT.match(p) and not p.endswith(".") for p in parts) else "unknown"
+    return "good" if all(SAFE_COMPONENT.match(p) and not p.endswith(".") for p in name.split("\\")) else "unknown"
 
 
 def classify(file_bytes, offset, win32):
     """("good", files) / ("bad", None) / ("unknown", None) for the archive
-    that starts at offset, read up to the end of the file as the program does."""
-    data = file_bytes[offset:]
+    that starts at offset and ends at the self-extractor's trailer."""
+    data = file_bytes[offset:-craft.TRAILER_SIZE]
     position, files, verdict = 32, {}, "good"
     folders = set()
-    while position + craft.HEADER_SIZE <= len(data):
+    while position < len(data):
+        if position + craft.HEADER_SIZE > len(data):
+            return "bad", None  # too few bytes for another header
         raw_name = data[position:position + 128]
         date, time, method, content_size, stored_size, _ = struct.unpack_from("<HHHIII", data, position + 128)
         start = position + craft.HEADER_SIZE
@@ -72,7 +72,7 @@ def classify(file_bytes, offset, win32):
         if b"\0" not in raw_name or offset + end > INT32_MAX:
             return "bad", None
         name = raw_name.split(b"\0")[0].decode("latin-1")
-        name_state = name_verdict(name, win32)
+        name_state = name_verdict(name)
         if name_state == "bad" or method not in (METHOD_DEFLATED, METHOD_STORED) or end > len(data):
             return "bad", None
         if method == METHOD_STORED:
