@@ -1,21 +1,15 @@
 // Copies a count of bytes between two open files: inside the system where it
 // can, otherwise through one pool block.
 #include "archive/layout.h"
-#include "foundation/file.h"
 #include "foundation/pool.h"
 
 namespace {
 
 // Moves one chunk. A read that comes up short fails with ERROR_FILE_END and
-// its bytes are not written; a write that comes up short fails too, since the
-// file layer alone would count it as success.
+// its bytes are not written.
 int copy_chunk(file_handle source, file_handle target, uint8_t* buffer, uint32_t count) {
-  int done = 0;
-  int status = file_read(source, buffer, static_cast<int>(count), &done);
-  if (status != 0) return status;
-  status = file_write(target, buffer, static_cast<int>(count), &done);
-  if (status == 0 && done != static_cast<int>(count)) status = ERROR_FILE_WRITE;
-  return status;
+  int status = file_read(source, buffer, static_cast<int>(count), nullptr);
+  return status != 0 ? status : file_write_all(target, buffer, static_cast<int>(count));
 }
 
 }  // namespace

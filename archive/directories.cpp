@@ -1,17 +1,19 @@
 // Creates the missing directories of a file path, one level at a time,
-// reporting each one created.
+// reporting each one created. Below the destination nothing is written
+// through a link: a folder there must be a real directory.
 #include <cstdio>
 #include <cstring>
 
-#include "archive/access.h"
 #include "archive/extract.h"
 #include "foundation/path.h"
 
 namespace {
 
-bool is_directory(const char* path) {
-  uint32_t attributes = os_get_attributes(path);
-  return attributes != OS_ATTR_INVALID && (attributes & OS_ATTR_DIRECTORY) != 0;
+// POSIX reports a symbolic link as no directory; Win32 marks a link or a
+// junction as a reparse point.
+bool is_real_directory(uint32_t attributes) {
+  return attributes != OS_ATTR_INVALID && (attributes & OS_ATTR_DIRECTORY) != 0 &&
+         (attributes & OS_ATTR_REPARSE_POINT) == 0;
 }
 
 // Whether the first length bytes of built name a directory the memo holds:
@@ -23,7 +25,8 @@ bool confirmed_before(const directory_memo& memo, const char* built, size_t leng
 
 }  // namespace
 
-int make_directories(const char* path, directory_memo* memo) {
+int make_directories(archive_file* archive, const char* path, size_t chosen) {
+  directory_memo* memo = &archive->directories;
   size_t length = strlen(path);
   if (length >= PATH_SIZE) return ERROR_MAKE_DIRECTORY;
   // Only the directory part counts: everything before the last separator.
@@ -43,9 +46,14 @@ int make_directories(const char* path, directory_memo* memo) {
       memcpy(built + built_length, path + start, component);
       built_length += component;
       built[built_length] = '\0';
-      if (!confirmed_before(*memo, built, built_length) && !is_directory(built)) {
-        if (!os_dir_create(built)) return ERROR_MAKE_DIRECTORY;
-        archive_notify(EVENT_DIRECTORY_CREATED, built);
+      if (!confirmed_before(*memo, built, built_length)) {
+        const uint32_t attributes = os_get_attributes(built);
+        // The chosen folders may be anything that exists, links included.
+        const bool present =
+            built_length <= chosen ? attributes != OS_ATTR_INVALID : is_real_directory(attributes);
+        // A link or a file where a folder belongs cannot be made a folder.
+        if (!present && !os_dir_create(built)) return ERROR_MAKE_DIRECTORY;
+        if (!present) archive_file_notify(archive, EVENT_DIRECTORY_CREATED, built);
       }
       built[built_length++] = PATH_SEPARATOR;
       built[built_length] = '\0';

@@ -1,13 +1,20 @@
-// From an entry name to the file it is written to: names that would leave the
-// destination are refused, and the target path must fit its buffer.
+// From an entry name to the file it is written to. Entry names are untrusted
+// input: the one name check below is used by the extraction, by `qpk test`
+// and by `qpk create`, on every platform alike, so an archive is accepted or
+// refused the same way wherever it is read or made.
 #pragma once
 
 #include <cstddef>
+#include <string_view>
 
-// 0, or ERROR_ENTRY_NAME for an empty name, an absolute or drive name, a ".."
-// component, a name ending in a separator or "." and, on POSIX, a "/" inside
-// a name (entry names separate with "\" only).
-int entry_name_check(const char* name);
+// An entry name that would leave the destination, or a target path too long.
+constexpr int ERROR_ENTRY_NAME = -311;
+
+// Why the name cannot be an entry's, or null: empty, longer than 127 bytes,
+// beginning with "\", holding "/", ":" (a drive or stream) or a control
+// character, with an empty component or one of dots and spaces alone (Win32
+// drops trailing dots and spaces, so "..." or ". ." would name the parent).
+const char* entry_name_problem(std::string_view name);
 // base (ending in the platform separator) followed by the name, or by its last
 // component alone when paths are not used; "\" becomes the platform
 // separator. ERROR_ENTRY_NAME when the result does not fit size bytes.

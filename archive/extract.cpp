@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "archive/access.h"
 #include "archive/entry_target.h"
 #include "archive/entry_walk.h"
 #include "archive/layout.h"
@@ -27,18 +26,23 @@ int destination_base(const char* destination, char* base, size_t size) {
   return 0;
 }
 
-// Sums content_size over the matching entries (in 64 bits, so that a large
-// selection cannot wrap round to a small sum) and compares it with the free
-// space. Only an entry that cannot be reached fails here; entries cut short at
-// the end of the file are for the walk to report.
-int check_space(file_handle archive, const char* pattern, const char* base) {
+// Walks the whole archive before anything is written: every header and its
+// data must lie before the archive's end, every matching entry must be one
+// that can be extracted, and the matching entries' content (summed in 64
+// bits, so that a large selection cannot wrap round to a small sum) must fit
+// the free space.
+int check_archive(const archive_file* archive, const char* pattern, const char* base) {
   entry_walk walk;
   int status = walk_start(&walk, archive);
   if (status != 0) return status;
   uint64_t sum = 0;
   walk_entry entry;
   while ((status = walk_read(&walk, &entry)) == 1) {
-    if (wildcard_match(pattern, entry.name)) sum += entry.header.content_size;
+    if (wildcard_match(pattern, entry.name)) {
+      status = entry_check(entry);
+      if (status != 0) return status;
+      sum += entry.header.content_size;
+    }
     status = walk_skip(&walk, &entry);
     if (status != 0) return status;
   }
@@ -46,28 +50,6 @@ int check_space(file_handle archive, const char* pattern, const char* base) {
   double free_bytes = 0;
   disk_free_space(base, &free_bytes);
   return static_cast<double>(sum) > free_bytes ? ERROR_DISK_SPACE : 0;
-}
-
-// Refuses what cannot be extracted before anything is created for it.
-int check_entry(const walk_entry& entry) {
-  if (!entry.name_terminated || entry_name_check(entry.name) != 0) return ERROR_ENTRY_NAME;
-  const entry_header& header = entry.header;
-  if (header.method != METHOD_DEFLATED && header.method != METHOD_STORED) return ERROR_ENTRY_DATA;
-  // Stored data is the content itself; other sizes would defeat the space check.
-  if (header.method == METHOD_STORED && header.stored_size != header.content_size) return ERROR_SIZE_MISMATCH;
-  return 0;
-}
-
-// Creates or opens the target; a read-only target is made writable for the
-// second try and gets its attributes back when that fails too.
-int open_target(const char* target, file_handle* file) {
-  if (file_open(target, file, FILE_MODE_CREATE) == 0) return 0;
-  uint32_t attributes = os_get_attributes(target);
-  bool read_only = attributes != OS_ATTR_INVALID && (attributes & OS_ATTR_READONLY) != 0;
-  if (read_only) os_set_attributes(target, attributes & ~OS_ATTR_READONLY);
-  int status = file_open(target, file, FILE_MODE_CREATE);
-  if (status != 0 && read_only) os_set_attributes(target, attributes);
-  return status;
 }
 
 int write_data(file_handle archive, file_handle file, const entry_header& header) {
@@ -79,62 +61,86 @@ int write_data(file_handle archive, file_handle file, const entry_header& header
   return produced != header.content_size ? ERROR_SIZE_MISMATCH : status;
 }
 
-// Writes one matching entry, reading its data from where the walk left the
-// archive. 0 also when the user chose to skip it.
-int extract_entry(file_handle archive, const walk_entry& entry, const char* base, int use_paths,
-                  directory_memo* directories) {
-  int status = check_entry(entry);
-  if (status != 0) return status;
-  char target[PATH_SIZE];
-  status = entry_target_path(base, entry.name, use_paths, target, sizeof target);
-  if (status != 0) return status;
-  // A directory that cannot be made shows as the open failing below.
-  if (use_paths) make_directories(target, directories);
-  bool existed = file_exists(target) == 0;
-  if (existed) {
-    int answer = archive_notify(EVENT_OVERWRITE_QUERY, target);
-    if (answer < 0) return answer;
-    if (answer != 1) return 0;
-  }
-  int answer = archive_notify(EVENT_EXTRACTING, target);
-  if (answer < 0) return answer;
-  file_handle file = NO_FILE;
-  status = open_target(target, &file);
-  if (status != 0) return status;
-  status = write_data(archive, file, entry.header);
-  // An older, longer file loses its tail; a failed entry keeps what was
-  // written. A file this entry created has no tail.
-  if (existed) os_file_set_end(file);
+// Writes the entry's data and time into a new file at path, which is removed
+// again when the data fails: no half-written file stays.
+int write_new_file(file_handle archive, const walk_entry& entry, const char* path, file_handle file) {
+  int status = write_data(archive, file, entry.header);
   os_file_time time = 0;
   if (status == 0 && os_dos_to_file_time(entry.header.dos_date, entry.header.dos_time, &time))
     os_file_set_times(file, nullptr, nullptr, &time);
   file_close(file);
+  if (status != 0) os_file_delete(path);
+  return status;
+}
+
+// An existing target is replaced only once its new data is whole: written
+// beside it under a temporary name, then moved over it (a link there is
+// replaced itself). A read-only target is made writable for a second try and
+// gets its attributes back when that fails too.
+int replace_target(file_handle archive, const walk_entry& entry, const char* target) {
+  char temporary[PATH_SIZE];
+  file_handle file = NO_FILE;
+  if (file_create_temporary(target, temporary, sizeof temporary, &file) != 0) return ERROR_FILE_OPEN;
+  int status = write_new_file(archive, entry, temporary, file);
+  if (status != 0) return status;
+  if (os_file_replace(temporary, target)) return 0;
+  const uint32_t attributes = os_get_attributes(target);
+  const bool read_only = attributes != OS_ATTR_INVALID && (attributes & OS_ATTR_READONLY) != 0;
+  if (read_only && os_set_attributes(target, attributes & ~OS_ATTR_READONLY) && os_file_replace(temporary, target))
+    return 0;
+  if (read_only) os_set_attributes(target, attributes);
+  os_file_delete(temporary);
+  return ERROR_FILE_OPEN;
+}
+
+// Writes one matching entry, reading its data from where the walk left the
+// archive. 0 also when the user chose to skip it.
+int extract_entry(archive_file* archive, const walk_entry& entry, const char* base, int use_paths) {
+  char target[PATH_SIZE];
+  int status = entry_target_path(base, entry.name, use_paths, target, sizeof target);
+  if (status != 0) return status;
+  if (use_paths) status = make_directories(archive, target, strlen(base));
+  if (status != 0) return status;
+  // Whatever is at the target, a link that leads nowhere included, exists.
+  const bool existed = os_get_attributes(target) != OS_ATTR_INVALID;
+  if (existed) {
+    int answer = archive_file_notify(archive, EVENT_OVERWRITE_QUERY, target);
+    if (answer < 0) return answer;
+    if (answer != 1) return 0;
+  }
+  int answer = archive_file_notify(archive, EVENT_EXTRACTING, target);
+  if (answer < 0) return answer;
+  if (existed) {
+    status = replace_target(archive->file, entry, target);
+  } else {
+    file_handle file = NO_FILE;
+    status = file_open(target, &file, FILE_MODE_NEW);
+    if (status == 0) status = write_new_file(archive->file, entry, target, file);
+  }
   if (status != 0) return status;
   os_set_attributes(target, entry_attributes_to_system(entry.header.attributes));
-  archive_notify(EVENT_FILE_CREATED, target);
+  archive_file_notify(archive, EVENT_FILE_CREATED, target);
   return 0;
 }
 
 }  // namespace
 
-int archive_extract(const char* pattern, const char* destination, int use_paths) {
-  file_handle archive = archive_handle();
-  if (archive == NO_FILE) return ERROR_FILE_OPEN;
+int archive_file_extract(archive_file* archive, const char* pattern, const char* destination, int use_paths) {
+  if (archive->file == NO_FILE) return ERROR_FILE_OPEN;
   char base[PATH_SIZE];
   int status = destination_base(destination, base, sizeof base);
+  if (status == 0) status = check_archive(archive, pattern, base);
   if (status != 0) return status;
-  status = check_space(archive, pattern, base);
-  if (status != 0) return status;
+  archive->directories = directory_memo{};
   entry_walk walk;
   status = walk_start(&walk, archive);
   bool matched = false;
   walk_entry entry;
-  directory_memo directories;
   while (status == 0 && (status = walk_read(&walk, &entry)) == 1) {
     status = 0;
     if (wildcard_match(pattern, entry.name)) {
       matched = true;
-      status = extract_entry(archive, entry, base, use_paths, &directories);
+      status = extract_entry(archive, entry, base, use_paths);
     }
     if (status == 0) status = walk_skip(&walk, &entry);
   }

@@ -1,30 +1,33 @@
-// Entry extraction: walks the open archive and writes every entry that
-// matches a pattern below a destination directory, with its directories,
-// time and attributes, reporting each created file and directory.
+// Entry extraction: walks an open archive and writes every entry that matches
+// a pattern below a destination directory, with its directories, time and
+// attributes, reporting each created file and directory through the
+// archive's callback.
 #pragma once
 
 #include <cstdint>
 
-#include "foundation/path.h"
+#include "archive/archive_file.h"
 
 constexpr int ERROR_MAKE_DIRECTORY = -302;
 constexpr int ERROR_SIZE_MISMATCH = -303;
 constexpr int ERROR_NO_MATCH = -306;
 constexpr int ERROR_DISK_SPACE = -309;
-// An entry's data is cut short, damaged, or reaches past what can be read.
-constexpr int ERROR_ENTRY_DATA = -310;
-// An entry name that would leave the destination, or a target path too long.
-constexpr int ERROR_ENTRY_NAME = -311;
 
-int archive_extract(const char* pattern, const char* destination, int use_paths);
+// First a check of the whole archive: every header and its data must lie
+// before the archive's end and every matching entry must pass entry_check
+// (entry_walk.h), and the matching entries' content must fit the free space;
+// nothing is written before the check passes. Then the walk writes each
+// matching entry. 0; ERROR_NO_MATCH; ERROR_DISK_SPACE; the walk's or the
+// entry check's refusal; the first entry failure; a negative answer of the
+// callback (the user cancelled).
+int archive_file_extract(archive_file* archive, const char* pattern, const char* destination, int use_paths);
 int disk_free_space(const char* path, double* bytes);
 int wildcard_match(const char* pattern, const char* name);
 int wildcard_match_part(const char* pattern, const char* text);
-// The directory part of the last target whose directories were all found or
-// made during one extraction, so that the next target in the same folder needs
-// no checks. Empty at the start of each extraction.
-struct directory_memo {
-  char confirmed[PATH_SIZE] = {};
-};
-int make_directories(const char* path, directory_memo* memo);
+// Creates the missing directories of a file path, reporting each through the
+// archive's callback; the archive's memo saves the checks for folders it
+// already confirmed. The first chosen bytes of the path are the destination
+// the caller chose, whose folders may be links; below them every folder must
+// be a real directory, never a link or a junction: ERROR_MAKE_DIRECTORY.
+int make_directories(archive_file* archive, const char* path, size_t chosen);
 uint32_t entry_attributes_to_system(uint32_t attributes);

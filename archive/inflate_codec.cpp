@@ -4,7 +4,7 @@
 // stream. Damaged data, and data that stops inside a stream, fail with
 // ERROR_ENTRY_DATA instead of passing as long as the length happens to match.
 #include "archive/codecs.h"
-#include "archive/extract.h"
+#include "archive/layout.h"
 #include "archive/pump.h"
 
 int inflate_step(inflate_state* state, uint8_t* output, uint32_t capacity, uint32_t* produced) {

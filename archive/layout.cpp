@@ -1,10 +1,22 @@
 // Finding the archive inside a file and reading what lies before it: the
-// signature check, the trailer walk of archive_seek_start, the option block.
+// signature check, the trailer that points at an attached archive, and the
+// option block.
 #include "archive/layout.h"
 
 #include <cstring>
 
-#include "foundation/file.h"
+namespace {
+
+// Reads the signature field at offset; 0 when it is the archive's.
+int signature_at(file_handle file, uint32_t offset) {
+  char field[SIGNATURE_FIELD_SIZE];
+  int status = file_seek(file, static_cast<int32_t>(offset), FILE_SEEK_SET);
+  if (status == 0) status = file_read(file, field, SIGNATURE_FIELD_SIZE, nullptr);
+  if (status != 0) return status;
+  return signature_matches(field, ARCHIVE_SIGNATURE) ? 0 : ERROR_ARCHIVE_SIGNATURE;
+}
+
+}  // namespace
 
 bool signature_matches(const char* field, const char* signature) {
   size_t length = strlen(signature);
@@ -12,55 +24,41 @@ bool signature_matches(const char* field, const char* signature) {
   return length < SIGNATURE_FIELD_SIZE && memcmp(field, signature, length + 1) == 0;
 }
 
-void archive_seek_start(file_handle file) {
-  char field[SIGNATURE_FIELD_SIZE];
-  file_seek(file, 0, FILE_SEEK_SET);
-  if (file_read(file, field, SIGNATURE_FIELD_SIZE, nullptr) == 0 && signature_matches(field, ARCHIVE_SIGNATURE)) {
-    file_seek(file, 0, FILE_SEEK_SET);
-    return;
+int archive_locate(file_handle file, archive_bounds* bounds) {
+  int size = 0;
+  file_size(file, &size);
+  // A file of 2 GiB or more is past what any offset of the format reaches.
+  if (size < 0) return ERROR_ARCHIVE_SIGNATURE;
+  const uint32_t length = static_cast<uint32_t>(size);
+  if (length < SIGNATURE_FIELD_SIZE) return ERROR_FILE_END;
+  int status = signature_at(file, 0);
+  if (status == 0) {
+    *bounds = {0, length};
+    return 0;
   }
   uint32_t offset = 0;
-  if (file_seek(file, -TRAILER_SIZE, FILE_SEEK_END) != 0 || file_read(file, &offset, TRAILER_SIZE, nullptr) != 0) {
-    // No trailer: the caller's signature read at offset 0 fails as above.
-    file_seek(file, 0, FILE_SEEK_SET);
-    return;
-  }
-  // An offset the layer cannot seek to leaves the position at the end of the
-  // file, where the caller's signature read fails.
-  if (offset > static_cast<uint32_t>(INT32_MAX)) return;
-  file_seek(file, static_cast<int32_t>(offset), FILE_SEEK_SET);
-}
-
-int se_has_archive(const char* path) {
-  file_handle file = NO_FILE;
-  if (file_open(path, &file, FILE_MODE_READ) != 0) return 0;
-  archive_seek_start(file);
-  char field[SIGNATURE_FIELD_SIZE];
-  int status = file_read(file, field, SIGNATURE_FIELD_SIZE, nullptr);
-  file_close(file);
-  return status == 0 && signature_matches(field, ARCHIVE_SIGNATURE) ? 1 : 0;
-}
-
-int se_read_options(const char* path, option_block* block) {
-  file_handle file = NO_FILE;
-  int status = file_open(path, &file, FILE_MODE_READ);
+  if (file_seek(file, -TRAILER_SIZE, FILE_SEEK_END) != 0 || file_read(file, &offset, TRAILER_SIZE, nullptr) != 0)
+    return ERROR_ARCHIVE_SIGNATURE;
+  // The signature field must lie before the trailer, whole.
+  const uint32_t end = length - TRAILER_SIZE;
+  if (offset > end || end - offset < SIGNATURE_FIELD_SIZE) return ERROR_FILE_END;
+  status = signature_at(file, offset);
   if (status != 0) return status;
-  archive_seek_start(file);
-  memset(block, 0, sizeof *block);
-  status = file_seek(file, -static_cast<int32_t>(sizeof *block), FILE_SEEK_CUR);
-  if (status == 0) status = file_read(file, block, sizeof *block, nullptr);
-  file_close(file);
-  // A plain archive has nothing before it: the seek back fails, the block stays
-  // zero, and it is refused like a block cut short or badly signed.
-  if (status != 0 || !signature_matches(block->signature, OPTION_SIGNATURE)) return ERROR_OPTION_BLOCK;
+  *bounds = {offset, end};
   return 0;
 }
 
-uint32_t se_measure(const char* path) {
-  file_handle file = NO_FILE;
-  if (file_open(path, &file, FILE_MODE_READ) != 0) return 0;
+int se_read_options(file_handle file, uint32_t start, option_block* block) {
+  memset(block, 0, sizeof *block);
+  // A plain archive has nothing before it.
+  if (start < sizeof *block) return ERROR_OPTION_BLOCK;
+  int status = file_seek(file, static_cast<int32_t>(start - sizeof *block), FILE_SEEK_SET);
+  if (status == 0) status = file_read(file, block, sizeof *block, nullptr);
+  return status == 0 && signature_matches(block->signature, OPTION_SIGNATURE) ? 0 : ERROR_OPTION_BLOCK;
+}
+
+uint32_t se_measure(file_handle file) {
   int size = 0;
   file_size(file, &size);
-  file_close(file);
-  return static_cast<uint32_t>(size);
+  return size > 0 ? static_cast<uint32_t>(size) : 0;
 }

@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "archive/codecs.h"
-#include "archive/extract.h"
+#include "archive/layout.h"
 #include "archive/pump.h"
 #include "foundation/pool.h"
 

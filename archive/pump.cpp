@@ -55,11 +55,8 @@ namespace {
 
 int file_sink_write(void* context, const uint8_t* data, uint32_t length) {
   auto* sink = static_cast<file_sink*>(context);
-  int done = 0;
-  int status = file_write(sink->file, data, static_cast<int>(length), &done);
-  sink->written += static_cast<uint32_t>(done);
-  // A partial write loses data: the file layer counts it as success, we do not.
-  if (status == 0 && static_cast<uint32_t>(done) != length) status = ERROR_FILE_WRITE;
+  int status = file_write_all(sink->file, data, static_cast<int>(length));
+  if (status == 0) sink->written += length;
   return status;
 }
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <span>
 
-#include "foundation/backend.h"
+#include "foundation/file.h"
 
 constexpr int ERROR_CODEC = -501;
 constexpr int ERROR_SOURCE_END = -502;

@@ -1,9 +1,11 @@
 // The build run: the plain builder turns an archive into a self-extractor by
 // copying its own executable, then appending the option block, the archive
 // and the trailer that gives the archive's offset.
+#include <cstdio>
 #include <cstring>
 
 #include "archive/layout.h"
+#include "archive/option_table.h"
 #include "driver/driver.h"
 #include "driver/options.h"
 #include "foundation/file.h"
@@ -37,88 +39,103 @@ bool name_files(int count, char* archive, char* output) {
   return path_join(output, PATH_SIZE, parts.drive, parts.dir, parts.name, ".exe");
 }
 
-// The recorded options must fit their fields of the option block whole: a cut
-// command or destination would mean something else. Checked before the stub
-// is copied, so that a refusal writes nothing.
-bool recorded_options_fit() {
-  struct field_limit {
-    const char* word;
-    size_t size;
-  };
-  constexpr field_limit LIMITS[] = {
-      {"e", OPTION_COMMAND_SIZE}, {"name", OPTION_NAME_SIZE}, {"destinationdirectory", OPTION_DESTINATION_SIZE}};
-  for (const field_limit& limit : LIMITS) {
-    char value[OPTION_PARAMETER_SIZE] = {};
-    if (option_is_set(limit.word) && (option_parameter(limit.word, value) < 0 || strlen(value) >= limit.size))
-      return false;
-  }
-  return true;
+// The program and the archive, opened and checked before anything is
+// written: the archive must be a plain archive (not a self-extractor, nor
+// anything else), and the self-extractor made from both must stay within what
+// a signed 32-bit offset reaches. Null, or the message naming the problem
+// (with %s for the archive's path).
+const char* open_inputs(const char* program, const char* archive, file_handle* stub, file_handle* input) {
+  if (file_open(program, stub, FILE_MODE_READ) != 0) return "Error copying self-extractor";
+  if (file_open(archive, input, FILE_MODE_READ) != 0) return "ERROR: Unable to open the archive \"%s\"";
+  archive_bounds bounds;
+  if (archive_locate(*input, &bounds) != 0 || bounds.start != 0) return "ERROR: \"%s\" is not a QPK archive";
+  int stub_size = 0, archive_size = 0;
+  file_size(*stub, &stub_size);
+  file_size(*input, &archive_size);
+  const uint64_t total = uint64_t{static_cast<uint32_t>(stub_size)} + sizeof(option_block) +
+                         static_cast<uint32_t>(archive_size) + TRAILER_SIZE;
+  if (stub_size < 0 || total > static_cast<uint64_t>(INT32_MAX))
+    return "ERROR: \"%s\" is too large for a self-extractor";
+  return nullptr;
+}
+
+// Writes the whole self-extractor into the open, empty output; null, or the
+// message of the step that failed.
+const char* write_self_extractor(file_handle stub, file_handle input, const option_block& block, file_handle exe) {
+  g_run_status = se_copy_stub(stub, exe);
+  if (g_run_status < 0) return "Error copying self-extractor";
+  g_run_status = se_write_options(exe, &block);
+  if (g_run_status < 0) return "Error appending options to self-extractor";
+  uint32_t archive_offset = se_measure(exe);
+  g_run_status = se_append_archive(input, exe);
+  if (g_run_status < 0) return "Error adding QPK to self-extractor";
+  g_run_status = se_fix(exe, archive_offset);
+  return g_run_status < 0 ? "Error fixing self-extractor" : nullptr;
+}
+
+// Builds the self-extractor under a temporary name beside the output and
+// moves it over the output only when it is whole: a failure leaves no new
+// file, and an existing output stays as it was. Null, or the message.
+const char* build_output(const char* program, file_handle stub, file_handle input, const option_block& block,
+                         const char* output) {
+  char temporary[PATH_SIZE];
+  file_handle exe = NO_FILE;
+  if (file_create_temporary(output, temporary, sizeof temporary, &exe) != 0) return "Error copying self-extractor";
+  const char* failure = write_self_extractor(stub, input, block, exe);
+  file_close(exe);
+  // Normal attributes, keeping the builder's execute permission on POSIX.
+  uint32_t execute = os_get_attributes(program);
+  execute = execute == OS_ATTR_INVALID ? 0 : execute & OS_ATTR_EXECUTE;
+  os_set_attributes(temporary, OS_ATTR_NORMAL | execute);
+  if (failure == nullptr && !os_file_replace(temporary, output)) failure = "Error fixing self-extractor";
+  if (failure != nullptr) os_file_delete(temporary);
+  return failure;
 }
 
 }  // namespace
 
-int se_copy_stub(const char* source, const char* target) {
-  int status = ERROR_COPY_STUB;
-  file_handle from = NO_FILE, to = NO_FILE;
+int se_copy_stub(file_handle source, file_handle target) {
   int size = 0;
-  if (file_open(source, &from, FILE_MODE_READ) == 0) {
-    file_size(from, &size);
-    if (file_open(target, &to, FILE_MODE_CREATE) == 0) {
-      // An existing target is replaced: copy over it and cut it to length.
-      if (copy_bytes(from, to, static_cast<uint32_t>(size)) == 0 && os_file_set_end(to)) status = 0;
-      file_close(to);
-    }
-    file_close(from);
-  }
-  // Normal attributes, keeping the builder's execute permission on POSIX.
-  uint32_t execute = os_get_attributes(source);
-  execute = execute == OS_ATTR_INVALID ? 0 : execute & OS_ATTR_EXECUTE;
-  os_set_attributes(target, OS_ATTR_NORMAL | execute);
-  return status;
+  file_size(source, &size);
+  if (size < 0 || file_seek(source, 0, FILE_SEEK_SET) != 0) return ERROR_COPY_STUB;
+  return copy_bytes(source, target, static_cast<uint32_t>(size)) == 0 ? 0 : ERROR_COPY_STUB;
 }
 
-void build_run(int /*argc*/, char** argv) {
+int build_run(int /*argc*/, char** argv) {
   if (!option_is_set("nosplash")) ui_notify(EVENT_SPLASH, "QPK2EXE V2.1");
   int count = positional_count();
   if (count == 0 || count > 2) {
     ui_notify(EVENT_MESSAGE, USAGE_TEXT);
-    return;
+    // Asked for with no words, the usage text is the whole job.
+    return count == 0 ? EXIT_STATUS_SUCCESS : EXIT_STATUS_FAILURE;
   }
   char archive[PATH_SIZE];
   char output[PATH_SIZE];
   if (!name_files(count, archive, output) || !os_full_path(output, g_target_path, sizeof g_target_path)) {
     g_target_path[0] = '\0';
     ui_notify(EVENT_MESSAGE, PATH_TOO_LONG_TEXT);
-    return;
+    return EXIT_STATUS_FAILURE;
   }
   ui_notify(EVENT_OUTPUT_FILE, g_target_path);
-  if (!recorded_options_fit()) {
-    g_run_status = ERROR_WORD_TOO_LONG;
+  option_block block;
+  g_run_status = options_record(&block);
+  if (g_run_status < 0) {
     ui_notify(EVENT_MESSAGE, OPTION_TOO_LONG_TEXT);
-    return;
+    return EXIT_STATUS_FAILURE;
   }
-
-  g_run_status = file_exists(output);
-  if (g_run_status == 0) {
-    g_run_status = ui_notify(EVENT_OVERWRITE_QUERY, output);
-    if (g_run_status != 1) return;
+  file_handle stub = NO_FILE, input = NO_FILE;
+  const char* failure = open_inputs(argv[0], archive, &stub, &input);
+  if (failure == nullptr && file_exists(output) == 0 && ui_notify(EVENT_OVERWRITE_QUERY, output) != 1) {
+    failure = "";  // the user keeps the existing output
   }
-  g_run_status = se_copy_stub(argv[0], output);
-  if (g_run_status < 0) {
-    ui_notify(EVENT_MESSAGE, "Error copying self-extractor");
-    return;
+  if (failure == nullptr) failure = build_output(argv[0], stub, input, block, g_target_path);
+  if (stub != NO_FILE) file_close(stub);
+  if (input != NO_FILE) file_close(input);
+  if (failure == nullptr) return EXIT_STATUS_SUCCESS;
+  if (failure[0] != '\0') {
+    char text[PATH_SIZE + 64];
+    snprintf(text, sizeof text, failure, archive);
+    ui_notify(EVENT_MESSAGE, text);
   }
-  g_run_status = se_write_options(output);
-  if (g_run_status < 0) {
-    ui_notify(EVENT_MESSAGE, "Error appending options to self-extractor");
-    return;
-  }
-  uint32_t archive_offset = se_measure(output);
-  g_run_status = se_append_archive(archive, output);
-  if (g_run_status < 0) {
-    ui_notify(EVENT_MESSAGE, "Error adding QPK to self-extractor");
-    return;
-  }
-  g_run_status = se_fix(output, archive_offset);
-  if (g_run_status < 0) ui_notify(EVENT_MESSAGE, "Error fixing self-extractor");
+  return EXIT_STATUS_FAILURE;
 }

@@ -6,21 +6,23 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "driver/entry.h"
+#include "foundation/file.h"
 #include "foundation/path.h"
 
 constexpr int ERROR_COPY_STUB = -2;
-// The statuses the error reporter words as "Unable to open launch" and
-// "Unable to create directory".
-constexpr int REPORT_LAUNCH_FAILED = -8002;
-constexpr int REPORT_DIRECTORY_FAILED = -8003;
 // The program's own path does not fit its 256-byte buffer.
 constexpr int ERROR_PROGRAM_PATH = -8008;
 // A text assembled by the driver (a command line, a path) does not fit.
 constexpr int ERROR_TEXT_TOO_LONG = -8009;
 
+// The process's exit status: 0 only when the run did all it was asked.
+constexpr int EXIT_STATUS_SUCCESS = 0;
+constexpr int EXIT_STATUS_FAILURE = -1;
+constexpr char DAMAGED_SELF_EXTRACTOR_TEXT[] = "Damaged self-extractor";
+
 constexpr uint32_t DRIVER_POOL_SIZE = 1000000;
 constexpr size_t COMMAND_LINE_SIZE = 256;  // 255 characters and a zero
-constexpr int CLEANUP_VALUE_SIZE = 255;
 constexpr char DESTINATION_TOKEN[] = "$(Destination)";
 
 // The result of the latest step of the run, and the full path the run works
@@ -28,13 +30,19 @@ constexpr char DESTINATION_TOKEN[] = "$(Destination)";
 extern int g_run_status;
 extern char g_target_path[PATH_SIZE];
 
-int program_entry(void* instance, char* command_tail);
+// Returns the process's exit status.
 int driver_run(int argc, char** argv);
 
-void build_run(int argc, char** argv);
-int se_copy_stub(const char* source, const char* target);
+// The runs return the exit status: EXIT_STATUS_SUCCESS only when the builder
+// wrote its output, or the self-extractor extracted everything and launched
+// its command (whose own non-zero status, when the run waited for it, is
+// returned instead); EXIT_STATUS_FAILURE otherwise.
+int build_run(int argc, char** argv);
+// Copies the whole open program file source to the open target's position;
+// 0 or ERROR_COPY_STUB.
+int se_copy_stub(file_handle source, file_handle target);
 
-void extraction_run(int argc, char** argv);
+int extraction_run(int argc, char** argv);
 
 // The recording callback of an extraction that deletes afterwards.
 int record_extracted_path(unsigned event, const char* text);
@@ -61,5 +69,6 @@ struct launch_record {
 // directory. False when nothing could be started.
 bool launch_command(const char* command_line, launch_record* out);
 // Waits for the launched process, or (none, or a forced prompt) for the user
-// to close the status window, pumping messages between 250 ms sleeps.
-void wait_for_launched(const launch_record* record, bool force_prompt);
+// to close the status window, pumping messages between 250 ms sleeps. The
+// process's exit status when the wait saw it end, else 0.
+int wait_for_launched(launch_record* record, bool force_prompt);

@@ -6,6 +6,7 @@
 #include "archive/access.h"
 #include "archive/extract.h"
 #include "archive/layout.h"
+#include "archive/option_table.h"
 #include "driver/driver.h"
 #include "driver/options.h"
 #include "foundation/file.h"
@@ -14,7 +15,6 @@
 
 namespace {
 
-constexpr char DAMAGED_BLOCK_TEXT[] = "Damaged self-extractor";
 
 // The block's text fields as zero-terminated texts, read only up to each
 // field's size whether or not the field holds a terminating zero.
@@ -24,19 +24,20 @@ struct block_texts {
   char destination[OPTION_DESTINATION_SIZE + 1];
 };
 
-void copy_field(char* out, size_t out_size, const char* field, size_t field_size) {
-  size_t length = strnlen(field, field_size);
-  if (length >= out_size) length = out_size - 1;
-  memcpy(out, field, length);
-  out[length] = '\0';
-}
-
 block_texts texts_of(const option_block& block) {
   block_texts texts;
-  copy_field(texts.command, sizeof texts.command, block.command, sizeof block.command);
-  copy_field(texts.name, sizeof texts.name, block.name, sizeof block.name);
-  copy_field(texts.destination, sizeof texts.destination, block.destination, sizeof block.destination);
+  option_block_text(block, *option_definition_of("e"), texts.command, sizeof texts.command);
+  option_block_text(block, *option_definition_of("name"), texts.name, sizeof texts.name);
+  option_block_text(block, *option_definition_of("destinationdirectory"), texts.destination,
+                    sizeof texts.destination);
   return texts;
+}
+
+// Copies text into out (size bytes), cut to fit: for texts shown, never run.
+void copy_cut(char* out, size_t size, const char* text) {
+  size_t length = strnlen(text, size - 1);
+  memcpy(out, text, length);
+  out[length] = '\0';
 }
 
 void apply_interaction_settings(uint32_t flags) {
@@ -67,7 +68,7 @@ void make_temporary_name(char* destination, size_t size) {
 // and out holds what could be assembled (for the error report only).
 bool assemble_command(const char* command, int argc, char** argv, char* out, size_t size) {
   if (expand_destination(command, out, size) < 0) {
-    copy_field(out, size, command, OPTION_COMMAND_SIZE);
+    copy_cut(out, size, command);
     return false;
   }
   size_t used = strlen(out);
@@ -81,21 +82,34 @@ bool assemble_command(const char* command, int argc, char** argv, char* out, siz
   return true;
 }
 
+// Launches the recorded command and, when the run deletes afterwards, waits
+// for it; the exit status of the run. A command that cannot be assembled or
+// launched is a fatal error, after the clean-up.
+int run_command(const char* command, int argc, char** argv, uint32_t flags, bool delete_after) {
+  char command_line[COMMAND_LINE_SIZE];
+  launch_record launched;
+  // Shown as far as it was assembled; nothing of it is run.
+  const bool assembled = assemble_command(command, argc, argv, command_line, sizeof command_line);
+  if (assembled) ui_notify(EVENT_EXECUTING, command_line);
+  if (!assembled || !launch_command(command_line, &launched)) {
+    if (delete_after) cleanup_extracted_paths();
+    ui_report_error(REPORT_LAUNCH_FAILED, command_line);
+  }
+  int command_status = delete_after ? wait_for_launched(&launched, (flags & SEF_FORCE_DELETE_PROMPT) != 0) : 0;
+  if (launched.created) os_process_close(&launched.process);
+  return command_status != 0 ? command_status : EXIT_STATUS_SUCCESS;
+}
+
 }  // namespace
 
-void extraction_run(int argc, char** argv) {
+int extraction_run(int argc, char** argv) {
   LOG_MESSAGE(LOG_INFO, "Extracting...");
-  g_run_status = archive_open(argv[0], ARCHIVE_OPEN_READ);
-  if (g_run_status < 0) {
-    ui_report_error(g_run_status, nullptr);
-    return;
-  }
   option_block block;
-  memset(&block, 0, sizeof block);
-  g_run_status = se_read_options(argv[0], &block);
+  const archive_file* own = archive_current();
+  g_run_status = se_read_options(own->file, own->start, &block);
   // A block that cannot be read or is not signed holds nothing to act on:
   // its command would be a launch of whatever bytes are there.
-  if (g_run_status < 0) ui_report_error(g_run_status, DAMAGED_BLOCK_TEXT);
+  if (g_run_status < 0) ui_report_error(g_run_status, DAMAGED_SELF_EXTRACTOR_TEXT);
   const block_texts texts = texts_of(block);
   uint32_t flags = block.flags;
 
@@ -109,7 +123,7 @@ void extraction_run(int argc, char** argv) {
   }
   if (texts.destination[0] != '\0') {
     flags &= ~SEF_DELETE_AFTER;
-    copy_field(destination, sizeof destination, texts.destination, sizeof texts.destination);
+    copy_cut(destination, sizeof destination, texts.destination);
   }
   const bool delete_after = (flags & SEF_DELETE_AFTER) != 0;
   if (delete_after) {
@@ -128,25 +142,15 @@ void extraction_run(int argc, char** argv) {
   ui_notify(EVENT_DESTINATION, g_target_path);
 
   g_run_status = archive_extract("*.*", g_target_path, (flags & SEF_USE_PATHS) ? 1 : 0);
+  int exit_status = EXIT_STATUS_FAILURE;
   if (g_run_status < 0) {
     ui_notify(EVENT_MESSAGE,
               g_run_status == ERROR_DISK_SPACE ? "Insufficient space to extract files" : "Unable to extract files");
-    return;
+  } else {
+    exit_status = texts.command[0] != '\0' ? run_command(texts.command, argc, argv, flags, delete_after)
+                                            : EXIT_STATUS_SUCCESS;
   }
-
-  if (texts.command[0] != '\0') {
-    char command_line[COMMAND_LINE_SIZE];
-    if (!assemble_command(texts.command, argc, argv, command_line, sizeof command_line)) {
-      // Shown as far as it was assembled; nothing of it is run.
-      ui_report_error(REPORT_LAUNCH_FAILED, command_line);
-    }
-    ui_notify(EVENT_EXECUTING, command_line);
-    launch_record launched;
-    if (!launch_command(command_line, &launched)) ui_report_error(REPORT_LAUNCH_FAILED, command_line);
-    if (delete_after) wait_for_launched(&launched, (flags & SEF_FORCE_DELETE_PROMPT) != 0);
-    if (launched.created) os_process_close(&launched.process);
-  }
+  // A failed or cancelled run leaves nothing behind either.
   if (delete_after) cleanup_extracted_paths();
-
-  if (g_run_status < 0 && g_run_status != ERROR_CANCELLED) ui_report_error(g_run_status, nullptr);
+  return exit_status;
 }

@@ -51,7 +51,7 @@ bool open_by_association(const char* file, launch_record* out) {
 }  // namespace
 
 bool launch_command(const char* command_line, launch_record* out) {
-  out->process = {nullptr, nullptr};
+  out->process = {nullptr, nullptr, 0};
   out->created = false;
   char scratch[COMMAND_LINE_SIZE];
   size_t length = strnlen(command_line, sizeof scratch);
@@ -68,19 +68,22 @@ bool launch_command(const char* command_line, launch_record* out) {
   return open_by_association(file, out);
 }
 
-void wait_for_launched(const launch_record* record, bool force_prompt) {
+int wait_for_launched(launch_record* record, bool force_prompt) {
   if (record->process.process != nullptr && !force_prompt) {
-    while (os_wait_process_or_input(&record->process) == OS_WAIT_INPUT) {
+    os_wait_result result;
+    while ((result = os_wait_process_or_input(&record->process)) == OS_WAIT_INPUT) {
       ui_pump_messages();
+      if (ui_cancel_requested()) return EXIT_STATUS_FAILURE;
       os_sleep(WAIT_SLEEP_MS);
     }
     LOG_MESSAGE(LOG_INFO, "Process has exited...");
-    return;
+    return result == OS_WAIT_PROCESS_ENDED ? static_cast<int>(record->process.exit_code) : 0;
   }
   ui_show_continue(1);
-  while (ui_window_exists(ui_status_window())) {
+  while (ui_window_exists(ui_status_window()) && !ui_cancel_requested()) {
     ui_pump_messages();
     os_sleep(WAIT_SLEEP_MS);
   }
   LOG_MESSAGE(LOG_INFO, "UI Window destroyed...");
+  return ui_cancel_requested() ? EXIT_STATUS_FAILURE : 0;
 }

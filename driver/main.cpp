@@ -2,8 +2,10 @@
 // the one run the program's own file calls for, and shut-down.
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 
 #include "archive/access.h"
+#include "archive/executable_image.h"
 #include "archive/layout.h"
 #include "driver/driver.h"
 #include "driver/options.h"
@@ -51,6 +53,27 @@ void shut_down() {
   foundation_term();
 }
 
+// A word of the command line asks for the usage text.
+bool asks_for_usage(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i)
+    for (const char* help : {"/?", "-?", "-h", "--help"})
+      if (strcmp(argv[i], help) == 0) return true;
+  return false;
+}
+
+// A program file that carries bytes past its own image but no archive was a
+// self-extractor once: cut short, or its trailer damaged.
+bool damaged_self_extractor(const char* path) {
+  file_handle file = NO_FILE;
+  if (file_open(path, &file, FILE_MODE_READ) != 0) return false;
+  uint32_t image_end = 0;
+  int size = 0;
+  file_size(file, &size);
+  bool damaged = executable_image_end(file, &image_end) == 0 && size > 0 && static_cast<uint32_t>(size) > image_end;
+  file_close(file);
+  return damaged;
+}
+
 // The own path into entry 0; an empty path when it does not fit, which
 // driver_run refuses.
 int begin_vector() {
@@ -65,18 +88,26 @@ int driver_run(int argc, char** argv) {
   start_up();
   if (options_init() < 0) ui_report_error(ERROR_OPTION_STORE, "Fatal Error");
   int status = g_command_line_status < 0 ? g_command_line_status : options_parse(argc, argv);
-  if (status < 0) {
+  ui_set_status_allowed(option_is_set("nostatus") == 0);
+  if (argv[0][0] == '\0') ui_report_error(ERROR_PROGRAM_PATH, "Program path too long");
+  // The program's own file carrying an archive makes it a self-extractor.
+  const bool self_extractor = archive_open(argv[0], ARCHIVE_OPEN_READ) == 0;
+  int exit_status = EXIT_STATUS_FAILURE;
+  if (!self_extractor && asks_for_usage(argc, argv)) {
+    ui_notify(EVENT_MESSAGE, USAGE_TEXT);
+    exit_status = EXIT_STATUS_SUCCESS;
+  } else if (status < 0) {
     const char* text = option_error_text(status);
     if (text != nullptr) ui_notify(EVENT_MESSAGE, text);
-  } else if (argv[0][0] == '\0') {
-    ui_report_error(ERROR_PROGRAM_PATH, "Program path too long");
-  } else if (se_has_archive(argv[0])) {
-    extraction_run(argc, argv);
+  } else if (self_extractor) {
+    exit_status = extraction_run(argc, argv);
+  } else if (damaged_self_extractor(argv[0])) {
+    ui_report_error(ERROR_OPTION_BLOCK, DAMAGED_SELF_EXTRACTOR_TEXT);
   } else {
-    build_run(argc, argv);
+    exit_status = build_run(argc, argv);
   }
   shut_down();
-  return 0;
+  return exit_status;
 }
 
 int program_entry(void* instance, char* command_tail) {
@@ -86,8 +117,7 @@ int program_entry(void* instance, char* command_tail) {
       split_command_line(command_tail, &words, g_argv + 1, ARGUMENT_VECTOR_SIZE - 1) < 0 ? ERROR_TOO_MANY_WORDS : 0;
   argc += words;
   ui_set_instance(instance);
-  driver_run(argc, g_argv);
-  return 0;
+  return driver_run(argc, g_argv);
 }
 
 #ifndef _WIN32
@@ -96,7 +126,6 @@ int main(int argc, char** argv) {
   int count = begin_vector();
   if (argc > ARGUMENT_VECTOR_SIZE) g_command_line_status = ERROR_TOO_MANY_WORDS;
   for (int i = 1; i < argc && count < ARGUMENT_VECTOR_SIZE; ++i) g_argv[count++] = argv[i];
-  driver_run(count, g_argv);
-  return 0;
+  return driver_run(count, g_argv);
 }
 #endif

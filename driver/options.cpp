@@ -1,4 +1,4 @@
-// The fixed table of 13 options, the parse of the argument vector into option
+// The fixed table of the options, the parse of the argument vector into option
 // marks, parameters and positional words, and the usage text. Everything here
 // is process-wide: the table lives with the process, the positional list from
 // options_init to options_free.
@@ -28,22 +28,17 @@ const char USAGE_TEXT[] =
     "/name {name}\tSets name of self-extractor\n"
     "/destinationdirectory {path}\tForces extraction to the specified directory\n";
 
-// The index is the search order.
-static constexpr std::array<option_entry, OPTION_COUNT> OPTION_TABLE_START = {{
-    {"q1", 0, ""},
-    {"q2", 0, ""},
-    {"nopath", 0, ""},
-    {"e", OPTION_TAKES_PARAMETER, ""},
-    {"y", 0, ""},
-    {"n", 0, ""},
-    {"deleteafter", 0, ""},
-    {"forcedeleteprompt", 0, ""},
-    {"nosplash", 0, ""},
-    {"nosplashonextract", 0, ""},
-    {"nostatus", 0, ""},
-    {"name", OPTION_TAKES_PARAMETER, ""},
-    {"destinationdirectory", OPTION_TAKES_PARAMETER, ""},
-}};
+// The parse state of each option of the table, in its search order.
+static constexpr std::array<option_entry, OPTION_COUNT> start_table() {
+  std::array<option_entry, OPTION_COUNT> table{};
+  for (int index = 0; index < OPTION_COUNT; ++index) {
+    const option_definition& option = OPTION_DEFINITIONS[index];
+    for (int c = 0; option.word[c] != '\0' && c < OPTION_WORD_SIZE - 1; ++c) table[index].word[c] = option.word[c];
+    table[index].state = option.takes_parameter ? OPTION_TAKES_PARAMETER : 0;
+  }
+  return table;
+}
+static constexpr std::array<option_entry, OPTION_COUNT> OPTION_TABLE_START = start_table();
 
 static std::array<option_entry, OPTION_COUNT> option_table = OPTION_TABLE_START;
 
@@ -174,6 +169,16 @@ void options_free() {
   os_mem_free(positional_table);
   positional_table = nullptr;
   positional_total = 0;
+}
+
+int options_record(option_block* block) {
+  option_block_start(block);
+  for (int index = 0; index < OPTION_COUNT; ++index) {
+    const option_entry& entry = option_table[index];
+    const bool given = (entry.state & OPTION_GIVEN) != 0;
+    if (!option_block_record(block, OPTION_DEFINITIONS[index], given, entry.parameter)) return ERROR_WORD_TOO_LONG;
+  }
+  return 0;
 }
 
 void options_reset() { option_table = OPTION_TABLE_START; }

@@ -1,9 +1,12 @@
-// The command line: splitting a tail into words, the fixed table of 13
-// options, and the positional words. Every start of the program, builder or
-// self-extractor, parses its words with these rules.
+// The command line: splitting a tail into words, the fixed table of the
+// options (archive/option_table.h names them), and the positional words.
+// Every start of the program, builder or self-extractor, parses its words
+// with these rules.
 #pragma once
 
 #include <cstdint>
+
+#include "archive/option_table.h"
 
 constexpr int ERROR_OPTION_STORE = -8001;
 constexpr int ERROR_INVALID_OPTION = -8002;
@@ -19,7 +22,6 @@ constexpr uint32_t OPTION_GIVEN = 0x1;
 constexpr uint32_t OPTION_TAKES_PARAMETER = 0x2;
 
 constexpr int ARGUMENT_VECTOR_SIZE = 16;  // entry 0 and at most 15 words
-constexpr int OPTION_COUNT = 13;
 constexpr int OPTION_WORD_SIZE = 32;
 constexpr int OPTION_PARAMETER_SIZE = 255;
 constexpr int POSITIONAL_TABLE_SIZE = 255;
@@ -57,5 +59,9 @@ int positional_count();
 // ERROR_WORD_TOO_LONG (out empty) for a word added directly that cannot fit.
 int positional_get(int index, char* out);
 void options_free();
+// The option block of a self-extractor built with the options given:
+// ERROR_WORD_TOO_LONG when a parameter does not fit its field whole (a cut
+// command or destination would mean something else).
+int options_record(option_block* block);
 // Clears the option table back to its start state (for tests and fuzzing).
 void options_reset();

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "driver/driver.h"
+#include "driver/entry.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_tail, int) {
   // The tail is split in place and its words live for the whole run, so the

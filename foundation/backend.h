@@ -12,38 +12,41 @@
 #include <cstddef>
 #include <cstdint>
 
-// A HANDLE on Win32, a file descriptor on POSIX; -1 is no file.
-using file_handle = intptr_t;
-constexpr file_handle NO_FILE = -1;
+// A HANDLE on Win32, a file descriptor on POSIX; -1 is no file. The file
+// layer hands it out as its os_file (foundation/file.h).
+using os_file = intptr_t;
+constexpr os_file OS_NO_FILE = -1;
 
 // ---- files (the file access layer's back-end) ----
 // OS_OPEN_ALWAYS opens for reading and writing and creates an empty file when
-// none exists; an existing file keeps its contents.
-enum os_open_mode { OS_OPEN_READ, OS_OPEN_WRITE, OS_OPEN_READ_WRITE, OS_OPEN_ALWAYS };
+// none exists; an existing file keeps its contents. OS_OPEN_NEW creates a new
+// file for reading and writing and fails when anything is at the path, a
+// symbolic link included (whose target is never created or opened).
+enum os_open_mode { OS_OPEN_READ, OS_OPEN_WRITE, OS_OPEN_READ_WRITE, OS_OPEN_ALWAYS, OS_OPEN_NEW };
 enum os_seek_origin { OS_SEEK_SET = 0, OS_SEEK_CUR = 1, OS_SEEK_END = 2 };
 
 // Opens a file (an existing one unless the mode is OS_OPEN_ALWAYS); others may
 // read it while it is open.
-bool os_file_open(const char* name, os_open_mode mode, file_handle* out);
-bool os_file_read(file_handle file, void* buffer, uint32_t count, uint32_t* done);
-bool os_file_write(file_handle file, const void* buffer, uint32_t count, uint32_t* done);
+bool os_file_open(const char* name, os_open_mode mode, os_file* out);
+bool os_file_read(os_file file, void* buffer, uint32_t count, uint32_t* done);
+bool os_file_write(os_file file, const void* buffer, uint32_t count, uint32_t* done);
 // Moves the position; reports the new position (low 32 bits). False when the
 // position cannot be set (before the start, or a bad handle).
-bool os_file_seek(file_handle file, int32_t offset, os_seek_origin origin, uint32_t* position);
-void os_file_close(file_handle file);
+bool os_file_seek(os_file file, int32_t offset, os_seek_origin origin, uint32_t* position);
+void os_file_close(os_file file);
 // Cuts the file at its current position.
-bool os_file_set_end(file_handle file);
+bool os_file_set_end(os_file file);
 // Copies count bytes from one file's position to the other's inside the
 // system, moving both positions, when the system can and the source holds
 // that many bytes; done tells how many were copied. False leaves the rest
 // (all of it where there is no such copy, as on Win32) to the caller.
-bool os_file_copy(file_handle from, file_handle to, uint32_t count, uint32_t* done);
+bool os_file_copy(os_file from, os_file to, uint32_t count, uint32_t* done);
 
 // File times are 100-nanosecond ticks since 1601-01-01 UTC on both platforms.
 using os_file_time = uint64_t;
 os_file_time os_time_now();
 // Null pointers leave that time unchanged.
-bool os_file_set_times(file_handle file, const os_file_time* creation,
+bool os_file_set_times(os_file file, const os_file_time* creation,
                        const os_file_time* last_access, const os_file_time* last_write);
 // The platform's DOS date/time conversion, fields taken as UTC. False for a
 // date or time the conversion refuses.
@@ -74,6 +77,9 @@ bool os_dir_create_private(const char* path);
 // Removes an empty directory; on POSIX a symbolic link is removed as a link.
 bool os_dir_remove(const char* path);
 bool os_file_delete(const char* path);
+// Moves a file over another in the same folder, replacing it (a symbolic link
+// at to is replaced itself, never followed).
+bool os_file_replace(const char* from, const char* to);
 bool os_dir_change(const char* path);
 // Full path of a name (relative to the current directory), into a buffer of
 // size bytes; false when it does not fit or cannot be formed.
@@ -120,6 +126,9 @@ bool os_process_alive(uint32_t pid);
 struct os_process {
   void* process;
   void* thread;
+  // Set when a wait saw the process end: its exit status (on POSIX 128 plus
+  // the signal's number for a process a signal ended).
+  uint32_t exit_code;
 };
 // Starts a command line (Win32: CreateProcessA as the extraction run describes;
 // POSIX: /bin/sh -c in the current directory).
@@ -129,7 +138,7 @@ bool os_process_create(const char* command_line, os_process* out);
 bool os_shell_open(const char* file, os_process* out);
 enum os_wait_result { OS_WAIT_PROCESS_ENDED, OS_WAIT_INPUT, OS_WAIT_FAILED };
 // Waits for the process to end or for input to this thread's queue.
-os_wait_result os_wait_process_or_input(const os_process* process);
+os_wait_result os_wait_process_or_input(os_process* process);
 void os_process_close(os_process* process);
 void os_sleep(uint32_t milliseconds);
 

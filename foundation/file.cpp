@@ -3,6 +3,7 @@
 #include "foundation/file.h"
 
 #include <cstdint>
+#include <cstdio>
 
 #include "foundation/module.h"
 #include "foundation/path.h"
@@ -36,7 +37,9 @@ int file_stop() {
 int file_open(const char* name, file_handle* handle, uint32_t mode) {
   if (name == nullptr || handle == nullptr) return ERROR_FILE_OPEN;
   os_open_mode os_mode = OS_OPEN_READ;
-  if ((mode & FILE_MODE_CREATE) != 0) {
+  if ((mode & FILE_MODE_NEW) != 0) {
+    os_mode = OS_OPEN_NEW;
+  } else if ((mode & FILE_MODE_CREATE) != 0) {
     os_mode = OS_OPEN_ALWAYS;
   } else if ((mode & FILE_MODE_READ_WRITE) != 0) {
     os_mode = OS_OPEN_READ_WRITE;
@@ -71,6 +74,12 @@ int file_write(file_handle handle, const void* buffer, int count, int* done) {
   }
   if (done != nullptr) *done = static_cast<int>(written);
   return status;
+}
+
+int file_write_all(file_handle handle, const void* buffer, int count) {
+  int written = 0;
+  int status = file_write(handle, buffer, count, &written);
+  return status == 0 && written != count ? ERROR_FILE_WRITE : status;
 }
 
 int file_seek(file_handle handle, int32_t offset, int origin) {
@@ -108,6 +117,24 @@ int file_exists(const char* name) {
   if (name == nullptr || !os_file_open(name, OS_OPEN_READ, &handle)) return ERROR_FILE_NOT_FOUND;
   os_file_close(handle);
   return 0;
+}
+
+int file_create_temporary(const char* beside, char* out, size_t size, file_handle* file) {
+  char drive[PATH_SIZE], dir[PATH_SIZE];
+  if (!path_split(beside, drive, dir, nullptr, nullptr)) return ERROR_FILE_OPEN;
+  // A few names are tried: another process may be making one of its own.
+  constexpr int ATTEMPTS = 100;
+  static uint32_t counter = 0;
+  for (int attempt = 0; attempt < ATTEMPTS; ++attempt) {
+    char name[32];
+    snprintf(name, sizeof name, ".qpk%lx-%lu", static_cast<unsigned long>(os_process_id()),
+             static_cast<unsigned long>(counter++));
+    if (!path_join(out, size, drive, dir, name, ".tmp")) return ERROR_FILE_OPEN;
+    if (file_open(out, file, FILE_MODE_NEW) == 0) return 0;
+    if (os_get_attributes(out) == OS_ATTR_INVALID) break;  // not a clash: the folder refuses
+  }
+  out[0] = '\0';
+  return ERROR_FILE_OPEN;
 }
 
 int dir_change(const char* path) {

@@ -3,9 +3,15 @@
 // are 32-bit; files of 2 GiB and more are outside what it supports.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "foundation/backend.h"
+
+// What file_open hands out: the back-end's file (a HANDLE on Win32, a
+// descriptor on POSIX); NO_FILE is no file.
+using file_handle = os_file;
+constexpr file_handle NO_FILE = OS_NO_FILE;
 
 constexpr int ERROR_FILE_OPEN = -1;
 constexpr int ERROR_FILE_READ = -2;
@@ -19,6 +25,8 @@ constexpr uint32_t FILE_MODE_READ = 0;
 constexpr uint32_t FILE_MODE_WRITE = 0x001;
 constexpr uint32_t FILE_MODE_READ_WRITE = 0x002;
 constexpr uint32_t FILE_MODE_CREATE = 0x100;
+// A new file, refused when anything (a symbolic link too) is at the path.
+constexpr uint32_t FILE_MODE_NEW = 0x200;
 
 constexpr int FILE_SEEK_SET = 0;
 constexpr int FILE_SEEK_CUR = 1;
@@ -30,6 +38,9 @@ int file_open(const char* name, file_handle* handle, uint32_t mode);
 // A negative count is refused with ERROR_FILE_READ / ERROR_FILE_WRITE.
 int file_read(file_handle handle, void* buffer, int count, int* done);
 int file_write(file_handle handle, const void* buffer, int count, int* done);
+// Writes all count bytes: a write that comes up short is ERROR_FILE_WRITE,
+// where file_write alone would count it as success.
+int file_write_all(file_handle handle, const void* buffer, int count);
 int file_seek(file_handle handle, int32_t offset, int origin);
 int file_tell(file_handle handle, int* position);
 int file_close(file_handle handle);
@@ -37,4 +48,8 @@ int file_close(file_handle handle);
 // (the status stays 0), never as a length that could pass for real.
 int file_size(file_handle handle, int* size);
 int file_exists(const char* name);
+// Creates a new, empty file with a name of its own in the folder of beside
+// (the file a caller means to replace with it, or to make by renaming it),
+// named into out (size bytes). 0 or ERROR_FILE_OPEN.
+int file_create_temporary(const char* beside, char* out, size_t size, file_handle* file);
 int dir_change(const char* path);

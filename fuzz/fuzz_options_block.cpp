@@ -13,7 +13,9 @@
 #include <string>
 
 #include "archive/layout.h"
+#include "archive/option_table.h"
 #include "driver/driver.h"
+#include "driver/options.h"
 #include "foundation/foundation.h"
 #include "tools/qpk/commands.h"
 
@@ -41,14 +43,18 @@ void start() {
   g_target_path[PATH_SIZE - 1] = '\0';
 }
 
-// A field as a text: up to its zero or its size, never further.
-std::string field_text(const char* field, size_t size) { return std::string(field, strnlen(field, size)); }
+// A field as the extraction run reads it: up to its zero or its size.
+std::string field_text(const option_block& block, const char* word) {
+  char text[OPTION_PARAMETER_SIZE];
+  option_block_text(block, *option_definition_of(word), text, sizeof text);
+  return text;
+}
 
 void use_block(const option_block& block) {
   (void)signature_matches(block.signature, OPTION_SIGNATURE);
-  const std::string command = field_text(block.command, sizeof block.command);
-  const std::string name = field_text(block.name, sizeof block.name);
-  const std::string destination = field_text(block.destination, sizeof block.destination);
+  const std::string command = field_text(block, "e");
+  const std::string name = field_text(block, "name");
+  const std::string destination = field_text(block, "destinationdirectory");
   if (name.size() >= sizeof block.name + 1 || destination.size() > sizeof block.destination) std::abort();
 
   // The command line: the expanded command, then the run's own words.
@@ -71,7 +77,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   }
   auto block = std::make_unique<option_block>();
-  int status = se_read_options(input_path.c_str(), block.get());
+  int status = ERROR_FILE_OPEN;
+  file_handle file = NO_FILE;
+  archive_bounds bounds;
+  if (file_open(input_path.c_str(), &file, FILE_MODE_READ) == 0) {
+    if (archive_locate(file, &bounds) == 0) status = se_read_options(file, bounds.start, block.get());
+    file_close(file);
+  }
   if (status == 0 && !signature_matches(block->signature, OPTION_SIGNATURE)) {
     std::fprintf(stderr, "an accepted block must carry the signature\n");
     std::abort();

@@ -4,7 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "driver/options.h"
+#include "foundation/file.h"
 #include "ui/state.h"
 #include "ui/ui.h"
 #include "ui/window.h"
@@ -13,10 +13,6 @@ ui_state_record ui_state;
 
 // Detail and error text of ui_report_error, terminator included.
 constexpr int ERROR_TEXT_SIZE = 256;
-// Driver statuses that ui_report_error words itself.
-constexpr int STATUS_FILE_OPEN = -1;
-constexpr int STATUS_LAUNCH = -8002;
-constexpr int STATUS_CREATE_DIRECTORY = -8003;
 
 constexpr int EXTRACTING_PAUSE_MS = 100;
 
@@ -32,6 +28,7 @@ void ui_set_interaction_mode(int mode) { ui_state.interaction_mode = mode; }
 void ui_set_response_mode(int mode) { ui_state.response_mode = mode; }
 void ui_set_automatic_response(int response) { ui_state.automatic_response = response; }
 void ui_set_instance(void* instance) { ui_state.instance = instance; }
+void ui_set_status_allowed(bool allowed) { ui_state.status_allowed = allowed; }
 void* ui_instance() { return ui_state.instance; }
 const char* ui_title() { return ui_state.title; }
 
@@ -63,6 +60,8 @@ bool ui_ask_yes_no(const char* format, ...) {
 
 void ui_pump_messages() { window_pump(); }
 
+bool ui_cancel_requested() { return window_cancel_requested(); }
+
 static void set_item(int item, const char* text) {
   ui_window window = live_status_window();
   if (window != nullptr) window_set_item_text(window, item, text != nullptr ? text : "");
@@ -77,13 +76,14 @@ static void show_splash() {
 }
 
 static void open_status_window() {
-  if (ui_state.status_exists || option_is_set("nostatus") > 0) return;
+  if (ui_state.status_exists || !ui_state.status_allowed) return;
   // The flag is set even when creation fails: no second attempt is made.
   ui_state.status_exists = 1;
   ui_state.status_window = window_create_status(ui_state.instance);
 }
 
 int ui_notify(unsigned event, const char* text) {
+  if (window_cancel_requested()) return ERROR_CANCELLED;
   if (ui_state.interaction_mode == INTERACTION_SILENT) return ui_state.automatic_response;
 
   if (event == EVENT_ERROR) ui_message(text);
@@ -128,11 +128,11 @@ void ui_report_error(int status, const char* text) {
 
   char detail[ERROR_TEXT_SIZE];
   const char* given = text != nullptr ? text : "";
-  if (status == STATUS_CREATE_DIRECTORY)
+  if (status == REPORT_DIRECTORY_FAILED)
     format_cut(detail, sizeof detail, "Unable to create directory \"%s\".", given);
-  else if (status == STATUS_LAUNCH)
+  else if (status == REPORT_LAUNCH_FAILED)
     format_cut(detail, sizeof detail, "Unable to open launch \"%s\".", given);
-  else if (status == STATUS_FILE_OPEN)
+  else if (status == ERROR_FILE_OPEN)
     snprintf(detail, sizeof detail, "Unable to open file.");
   else
     snprintf(detail, sizeof detail, "%s", given);

@@ -15,6 +15,8 @@ struct ui_state_record {
   // Set from the first creation attempt (even a failed one) until the window
   // is closed by Continue, a confirmed cancel or ui_term.
   int status_exists = 0;
+  // False when the command line said /nostatus: no status window is made.
+  bool status_allowed = true;
   ui_window status_window = nullptr;
   char title[UI_TITLE_SIZE] = "";
   void* instance = nullptr;

@@ -2,7 +2,7 @@
 // message, question and progress report reaches the user through ui_notify.
 #pragma once
 
-#include "ui/events.h"
+#include "archive/events.h"
 
 constexpr int INTERACTION_SILENT = 1;
 constexpr int INTERACTION_QUIET = 2;
@@ -10,16 +10,27 @@ constexpr int INTERACTION_NORMAL = 3;
 constexpr int RESPONSE_ASK = 1;
 constexpr int RESPONSE_AUTOMATIC = 2;
 
+// The statuses ui_report_error words itself: "Unable to open launch" and
+// "Unable to create directory" with the text given (ERROR_FILE_OPEN is
+// "Unable to open file.").
+constexpr int REPORT_LAUNCH_FAILED = -8002;
+constexpr int REPORT_DIRECTORY_FAILED = -8003;
+
 int ui_notify(unsigned event, const char* text);
 void ui_set_interaction_mode(int mode);
 void ui_set_response_mode(int mode);
 void ui_set_automatic_response(int response);
 void ui_set_title(const char* title);
+// Whether a status window may be opened (not when /nostatus was given).
+void ui_set_status_allowed(bool allowed);
 void ui_message(const char* text);
 bool ui_ask_yes_no(const char* format, ...);
 // Does not return for a negative status: the process ends with exit status -1.
 void ui_report_error(int status, const char* text);
 void ui_pump_messages();
+// The system asked the process to stop (window_cancel_requested): every
+// question and report is then answered ERROR_CANCELLED.
+bool ui_cancel_requested();
 
 // The module instance the dialogs, icon and bitmap are loaded from.
 void ui_set_instance(void* instance);

@@ -50,6 +50,9 @@ void window_wait_message();
 void window_sleep(uint32_t milliseconds);
 // Ends the process at once with a normal exit (not an abort).
 [[noreturn]] void window_exit_process(int status);
+// Whether the system asked the process to stop (on POSIX: SIGTERM, SIGHUP,
+// or Ctrl-C with nobody to ask); the run then ends as a confirmed cancel.
+bool window_cancel_requested();
 
 // ---- implemented by the dispatcher, called by the back-ends ----
 // The UI title: the caption of new status windows and of every box.

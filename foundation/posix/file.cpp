@@ -1,10 +1,6 @@
 // POSIX back-end of the file layer: descriptors, 32-bit positions, file times
 // and the DOS date/time conversion.
-// <fcntl.h> declares a struct file_handle of its own (a GNU extension); it is
-// renamed while that header is read so that the layer's type keeps the name.
-#define file_handle posix_fcntl_file_handle
 #include <fcntl.h>
-#undef file_handle
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,13 +15,13 @@ namespace {
 // Positions beyond this are outside what the layer supports.
 constexpr int64_t POSITION_LIMIT = INT32_MAX;
 
-int as_fd(file_handle file) { return static_cast<int>(file); }
+int as_fd(os_file file) { return static_cast<int>(file); }
 
 }  // namespace
 
-bool os_file_open(const char* name, os_open_mode mode, file_handle* out) {
+bool os_file_open(const char* name, os_open_mode mode, os_file* out) {
   int flags = mode == OS_OPEN_READ ? O_RDONLY : mode == OS_OPEN_WRITE ? O_WRONLY : O_RDWR;
-  int create = mode == OS_OPEN_ALWAYS ? O_CREAT : 0;
+  int create = mode == OS_OPEN_ALWAYS ? O_CREAT : mode == OS_OPEN_NEW ? O_CREAT | O_EXCL | O_NOFOLLOW : 0;
   // Non-blocking only while opening, so that a FIFO cannot hang the open.
   int fd = open(name, flags | create | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
   if (fd < 0) return false;
@@ -41,7 +37,7 @@ bool os_file_open(const char* name, os_open_mode mode, file_handle* out) {
   return true;
 }
 
-bool os_file_read(file_handle file, void* buffer, uint32_t count, uint32_t* done) {
+bool os_file_read(os_file file, void* buffer, uint32_t count, uint32_t* done) {
   // One call even for 0 bytes, so that a handle that cannot read fails.
   uint32_t total = 0;
   do {
@@ -58,7 +54,7 @@ bool os_file_read(file_handle file, void* buffer, uint32_t count, uint32_t* done
   return true;
 }
 
-bool os_file_write(file_handle file, const void* buffer, uint32_t count, uint32_t* done) {
+bool os_file_write(os_file file, const void* buffer, uint32_t count, uint32_t* done) {
   uint32_t total = 0;
   while (total < count) {
     ssize_t put = write(as_fd(file), static_cast<const char*>(buffer) + total, count - total);
@@ -74,7 +70,7 @@ bool os_file_write(file_handle file, const void* buffer, uint32_t count, uint32_
   return true;
 }
 
-bool os_file_seek(file_handle file, int32_t offset, os_seek_origin origin, uint32_t* position) {
+bool os_file_seek(os_file file, int32_t offset, os_seek_origin origin, uint32_t* position) {
   int64_t from = 0;
   if (origin == OS_SEEK_CUR) {
     off_t current = lseek(as_fd(file), 0, SEEK_CUR);
@@ -97,14 +93,14 @@ bool os_file_seek(file_handle file, int32_t offset, os_seek_origin origin, uint3
   return true;
 }
 
-void os_file_close(file_handle file) { close(as_fd(file)); }
+void os_file_close(os_file file) { close(as_fd(file)); }
 
-bool os_file_set_end(file_handle file) {
+bool os_file_set_end(os_file file) {
   off_t current = lseek(as_fd(file), 0, SEEK_CUR);
   return current >= 0 && ftruncate(as_fd(file), current) == 0;
 }
 
-bool os_file_copy(file_handle from, file_handle to, uint32_t count, uint32_t* done) {
+bool os_file_copy(os_file from, os_file to, uint32_t count, uint32_t* done) {
   *done = 0;
   // A source that ends early is left to the caller, which reports it.
   struct stat info;
@@ -153,7 +149,7 @@ os_file_time os_time_now() {
   return static_cast<os_file_time>((now.tv_sec + EPOCH_DIFFERENCE) * TICKS_PER_SECOND + now.tv_nsec / 100);
 }
 
-bool os_file_set_times(file_handle file, const os_file_time* creation,
+bool os_file_set_times(os_file file, const os_file_time* creation,
                        const os_file_time* last_access, const os_file_time* last_write) {
   (void)creation;  // POSIX keeps no creation time that can be set
   timespec times[2] = {{0, UTIME_OMIT}, {0, UTIME_OMIT}};

@@ -4,11 +4,7 @@
 // value, written atomically (temporary file, fsync, rename).
 #include <dirent.h>
 #include <errno.h>
-// <fcntl.h> declares a struct file_handle of its own under _GNU_SOURCE; it
-// is renamed here so that the back-end's file_handle keeps its name.
-#define file_handle linux_file_handle
 #include <fcntl.h>
-#undef file_handle
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>

@@ -65,6 +65,8 @@ bool os_dir_remove(const char* path) {
 
 bool os_file_delete(const char* path) { return unlink(path) == 0; }
 
+bool os_file_replace(const char* from, const char* to) { return rename(from, to) == 0; }
+
 bool os_dir_change(const char* path) { return chdir(path) == 0; }
 
 bool os_full_path(const char* name, char* out, size_t size) {

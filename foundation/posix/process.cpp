@@ -2,11 +2,7 @@
 // current directory, "start X" opens X with xdg-open, and the wait polls the
 // child with waitpid. The process handle holds the child's pid.
 #include <errno.h>
-// <fcntl.h> declares a struct file_handle of its own under _GNU_SOURCE; it
-// is renamed here so that the back-end's file_handle keeps its name.
-#define file_handle linux_file_handle
 #include <fcntl.h>
-#undef file_handle
 #include <signal.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -75,7 +71,7 @@ bool os_shell_open(const char* file, os_process* out) {
 
 // There is no input queue to watch: a running child reports "input" so the
 // caller pumps its terminal and sleeps before asking again.
-os_wait_result os_wait_process_or_input(const os_process* process) {
+os_wait_result os_wait_process_or_input(os_process* process) {
   if (process == nullptr || process->process == nullptr) return OS_WAIT_FAILED;
   pid_t pid = handle_to_pid(process->process);
   int status = 0;
@@ -84,7 +80,10 @@ os_wait_result os_wait_process_or_input(const os_process* process) {
     done = waitpid(pid, &status, WNOHANG);
   } while (done < 0 && errno == EINTR);
   if (done == 0) return OS_WAIT_INPUT;
-  return done == pid ? OS_WAIT_PROCESS_ENDED : OS_WAIT_FAILED;
+  if (done != pid) return OS_WAIT_FAILED;
+  process->exit_code = WIFEXITED(status) ? static_cast<uint32_t>(WEXITSTATUS(status))
+                                         : 128u + static_cast<uint32_t>(WTERMSIG(status));
+  return OS_WAIT_PROCESS_ENDED;
 }
 
 // A child still running is left to carry on; there is nothing to close.

@@ -6,7 +6,7 @@
 
 namespace {
 
-HANDLE as_handle(file_handle file) { return reinterpret_cast<HANDLE>(file); }
+HANDLE as_handle(os_file file) { return reinterpret_cast<HANDLE>(file); }
 
 FILETIME to_filetime(os_file_time ticks) {
   return {static_cast<DWORD>(ticks & 0xFFFFFFFF), static_cast<DWORD>(ticks >> 32)};
@@ -18,32 +18,32 @@ os_file_time from_filetime(const FILETIME& time) {
 
 }  // namespace
 
-bool os_file_open(const char* name, os_open_mode mode, file_handle* out) {
+bool os_file_open(const char* name, os_open_mode mode, os_file* out) {
   DWORD access = mode == OS_OPEN_READ    ? GENERIC_READ
                  : mode == OS_OPEN_WRITE ? GENERIC_WRITE
                                          : GENERIC_READ | GENERIC_WRITE;
-  DWORD disposition = mode == OS_OPEN_ALWAYS ? OPEN_ALWAYS : OPEN_EXISTING;
+  DWORD disposition = mode == OS_OPEN_ALWAYS ? OPEN_ALWAYS : mode == OS_OPEN_NEW ? CREATE_NEW : OPEN_EXISTING;
   HANDLE opened = CreateFileA(name, access, FILE_SHARE_READ, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (opened == INVALID_HANDLE_VALUE) return false;
-  *out = reinterpret_cast<file_handle>(opened);
+  *out = reinterpret_cast<os_file>(opened);
   return true;
 }
 
-bool os_file_read(file_handle file, void* buffer, uint32_t count, uint32_t* done) {
+bool os_file_read(os_file file, void* buffer, uint32_t count, uint32_t* done) {
   DWORD got = 0;
   BOOL ok = ReadFile(as_handle(file), buffer, count, &got, nullptr);
   *done = got;
   return ok != FALSE;
 }
 
-bool os_file_write(file_handle file, const void* buffer, uint32_t count, uint32_t* done) {
+bool os_file_write(os_file file, const void* buffer, uint32_t count, uint32_t* done) {
   DWORD put = 0;
   BOOL ok = WriteFile(as_handle(file), buffer, count, &put, nullptr);
   *done = put;
   return ok != FALSE;
 }
 
-bool os_file_seek(file_handle file, int32_t offset, os_seek_origin origin, uint32_t* position) {
+bool os_file_seek(os_file file, int32_t offset, os_seek_origin origin, uint32_t* position) {
   DWORD method = origin == OS_SEEK_CUR ? FILE_CURRENT : origin == OS_SEEK_END ? FILE_END : FILE_BEGIN;
   DWORD result = SetFilePointer(as_handle(file), offset, nullptr, method);
   if (result == INVALID_SET_FILE_POINTER) return false;
@@ -51,11 +51,11 @@ bool os_file_seek(file_handle file, int32_t offset, os_seek_origin origin, uint3
   return true;
 }
 
-void os_file_close(file_handle file) { CloseHandle(as_handle(file)); }
+void os_file_close(os_file file) { CloseHandle(as_handle(file)); }
 
-bool os_file_set_end(file_handle file) { return SetEndOfFile(as_handle(file)) != FALSE; }
+bool os_file_set_end(os_file file) { return SetEndOfFile(as_handle(file)) != FALSE; }
 
-bool os_file_copy(file_handle, file_handle, uint32_t, uint32_t* done) {
+bool os_file_copy(os_file, os_file, uint32_t, uint32_t* done) {
   *done = 0;  // Win32 has no copy between two open handles
   return false;
 }
@@ -66,7 +66,7 @@ os_file_time os_time_now() {
   return from_filetime(now);
 }
 
-bool os_file_set_times(file_handle file, const os_file_time* creation,
+bool os_file_set_times(os_file file, const os_file_time* creation,
                        const os_file_time* last_access, const os_file_time* last_write) {
   FILETIME times[3];
   const os_file_time* given[3] = {creation, last_access, last_write};

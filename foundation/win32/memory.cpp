@@ -3,12 +3,9 @@
 #include <windows.h>
 
 #include "foundation/backend.h"
+#include "foundation/pool.h"
 
 namespace {
-
-// The pool's ERROR_SYSTEM_MEMORY; the status header is kept away from
-// <windows.h> and its clashing macros.
-constexpr int SYSTEM_MEMORY_STATUS = -950;
 
 void* global_zeroed(uint32_t size) {
   HGLOBAL handle = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, size);
@@ -23,7 +20,7 @@ int os_mem_alloc(uint32_t size, void** out) {
     GlobalCompact(0xFFFFFFFF);
     memory = global_zeroed(size);
   }
-  if (memory == nullptr) return SYSTEM_MEMORY_STATUS;
+  if (memory == nullptr) return ERROR_SYSTEM_MEMORY;
   *out = memory;
   return 0;
 }

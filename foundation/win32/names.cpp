@@ -47,6 +47,10 @@ bool os_dir_remove(const char* path) { return RemoveDirectoryA(path) != FALSE; }
 
 bool os_file_delete(const char* path) { return DeleteFileA(path) != FALSE; }
 
+bool os_file_replace(const char* from, const char* to) {
+  return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
 bool os_dir_change(const char* path) { return SetCurrentDirectoryA(path) != FALSE; }
 
 bool os_full_path(const char* name, char* out, size_t size) {

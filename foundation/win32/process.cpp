@@ -59,11 +59,15 @@ bool os_shell_open(const char* file, os_process* out) {
   return true;
 }
 
-os_wait_result os_wait_process_or_input(const os_process* process) {
+os_wait_result os_wait_process_or_input(os_process* process) {
   if (process == nullptr || process->process == nullptr) return OS_WAIT_FAILED;
   HANDLE handle = process->process;
   DWORD result = MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, 0xFF);
-  if (result == WAIT_OBJECT_0) return OS_WAIT_PROCESS_ENDED;
+  if (result == WAIT_OBJECT_0) {
+    DWORD code = 0;
+    process->exit_code = GetExitCodeProcess(handle, &code) ? code : 0;
+    return OS_WAIT_PROCESS_ENDED;
+  }
   if (result == WAIT_OBJECT_0 + 1) return OS_WAIT_INPUT;
   return OS_WAIT_FAILED;
 }

@@ -10,7 +10,7 @@ namespace {
 
 int position_of_open_archive() {
   int position = -1;
-  file_tell(archive_handle(), &position);
+  file_tell(archive_current()->file, &position);
   return position;
 }
 
@@ -39,12 +39,12 @@ TEST(ArchiveAccess, OpenFindsTheArchiveOrSaysWhyNot) {
     if (test.expected == 0) {
       EXPECT_EQ(test.position, position_of_open_archive()) << "the archive is left just after its signature";
     } else {
-      EXPECT_EQ(NO_FILE, archive_handle()) << "a failed open leaves no archive open";
+      EXPECT_EQ(NO_FILE, archive_current()->file) << "a failed open leaves no archive open";
     }
     archive_close();
   }
   EXPECT_EQ(ERROR_FILE_NOT_FOUND, archive_open(dir.path("missing").c_str(), ARCHIVE_OPEN_READ));
-  EXPECT_EQ(NO_FILE, archive_handle());
+  EXPECT_EQ(NO_FILE, archive_current()->file);
 }
 
 TEST(ArchiveAccess, AppendModeCreatesOrReopensPlainArchivesOnly) {
@@ -61,13 +61,13 @@ TEST(ArchiveAccess, AppendModeCreatesOrReopensPlainArchivesOnly) {
   write_file(dir.path("se.exe"), make_self_extractor("MZstub", archive));
   EXPECT_EQ(ERROR_ARCHIVE_SIGNATURE, archive_open(dir.path("se.exe").c_str(), ARCHIVE_OPEN_APPEND))
       << "only a plain archive can be appended to";
-  EXPECT_EQ(NO_FILE, archive_handle());
+  EXPECT_EQ(NO_FILE, archive_current()->file);
 }
 
 TEST(ArchiveAccess, CloseIsHarmlessWithoutAnArchive) {
   archive_close();
   EXPECT_EQ(0, archive_close());
-  EXPECT_EQ(NO_FILE, archive_handle());
+  EXPECT_EQ(NO_FILE, archive_current()->file);
 }
 
 TEST(ArchiveAccess, NotifyAnswersZeroWithoutCallbackAndForwardsWithOne) {
@@ -94,7 +94,7 @@ TEST(ArchiveAccess, ShutDownClosesTheOpenArchiveAndLeavesNoHooks) {
   for (int i = 0; i < 2 * HOOK_TABLE_SIZE; ++i) ASSERT_EQ(0, archive_open(dir.path("a.qpk").c_str(), ARCHIVE_OPEN_READ));
   EXPECT_EQ(1, count_hooks(archive_close)) << "many opens must not fill the hook table; one closing hook serves them";
   foundation_term();
-  EXPECT_EQ(NO_FILE, archive_handle()) << "the terminate pass must close the archive";
+  EXPECT_EQ(NO_FILE, archive_current()->file) << "the terminate pass must close the archive";
   for (int i = 0; i < HOOK_TABLE_SIZE; ++i) EXPECT_EQ(nullptr, module_hook_slots()[i].hook) << "slot " << i;
   // Start again for the tests that follow.
   const uint32_t pool_size = 1000000;

@@ -47,7 +47,25 @@ TEST(ArchiveLayout, OneStoredEntryArchiveHasItsFieldsAtTheirOffsets) {
       << "the attribute word at 174 carries read-only";
 }
 
-TEST(ArchiveLayout, SeHasArchiveFindsPlainAndAttachedArchivesOnly) {
+// The archive's bounds and the option block of a file, as the reading
+// functions see them on the open file.
+struct located {
+  int status;
+  archive_bounds bounds;
+  int options_status;
+  option_block block;
+};
+located locate_file(const std::string& path) {
+  located result{ERROR_FILE_OPEN, {}, ERROR_FILE_OPEN, {}};
+  file_handle file = NO_FILE;
+  if (file_open(path.c_str(), &file, FILE_MODE_READ) != 0) return result;
+  result.status = archive_locate(file, &result.bounds);
+  if (result.status == 0) result.options_status = se_read_options(file, result.bounds.start, &result.block);
+  file_close(file);
+  return result;
+}
+
+TEST(ArchiveLayout, LocateFindsPlainAndAttachedArchivesOnly) {
   scratch_dir dir;
   std::string archive = make_archive({stored("a.txt", "alpha")});
   std::string self_extractor = make_self_extractor(STUB, archive);
@@ -55,27 +73,34 @@ TEST(ArchiveLayout, SeHasArchiveFindsPlainAndAttachedArchivesOnly) {
   junk_after_zero.replace(23, 9, "JUNKJUNK!");
   std::string wrong_case = archive;
   wrong_case[4] = 'a';
+  const uint32_t attached = static_cast<uint32_t>(STUB.size() + 324);
   struct {
     const char* what;
     std::string bytes;
     int expected;
+    archive_bounds bounds;
   } cases[] = {
-      {"a plain archive", archive, 1},
-      {"a self-extractor", self_extractor, 1},
-      {"an executable without archive", STUB, 0},
-      {"bytes after the trailer hide the archive", self_extractor + "tail", 0},
-      {"junk after the signature's zero still matches", junk_after_zero, 1},
-      {"a signature in the wrong case", wrong_case, 0},
-      {"a file shorter than the signature", "QOR", 0},
-      {"a trailer pointing past the end", STUB + "\xff\xff\xff\x7f", 0},
-      {"a trailer too large to seek to", STUB + "\xff\xff\xff\xff", 0},
+      {"a plain archive", archive, 0, {0, static_cast<uint32_t>(archive.size())}},
+      {"a self-extractor", self_extractor, 0, {attached, attached + static_cast<uint32_t>(archive.size())}},
+      {"an executable whose last bytes point at its start", STUB + std::string(4, '\0'), ERROR_ARCHIVE_SIGNATURE, {}},
+      {"an executable whose last bytes point past its end", STUB, ERROR_FILE_END, {}},
+      {"bytes after the trailer hide the archive", self_extractor + "tail", ERROR_FILE_END, {}},
+      {"junk after the signature's zero still matches", junk_after_zero, 0,
+       {0, static_cast<uint32_t>(archive.size())}},
+      {"a signature in the wrong case", wrong_case, ERROR_FILE_END, {}},
+      {"a file shorter than the signature", "QOR", ERROR_FILE_END, {}},
+      {"a trailer pointing past the end", STUB + "\xff\xff\xff\x7f", ERROR_FILE_END, {}},
+      {"a trailer too large to seek to", STUB + "\xff\xff\xff\xff", ERROR_FILE_END, {}},
   };
   for (const auto& test : cases) {
     SCOPED_TRACE(test.what);
     write_file(dir.path("f"), test.bytes);
-    EXPECT_EQ(test.expected, se_has_archive(dir.path("f").c_str()));
+    located found = locate_file(dir.path("f"));
+    EXPECT_EQ(test.expected, found.status);
+    if (test.expected != 0) continue;
+    EXPECT_EQ(test.bounds.start, found.bounds.start);
+    EXPECT_EQ(test.bounds.end, found.bounds.end) << "the entries end at the trailer or the end of the file";
   }
-  EXPECT_EQ(0, se_has_archive(dir.path("missing").c_str())) << "a file that cannot be opened carries no archive";
 }
 
 TEST(ArchiveLayout, ReadOptionsNeedsTheBlockBeforeTheArchive) {
@@ -83,16 +108,15 @@ TEST(ArchiveLayout, ReadOptionsNeedsTheBlockBeforeTheArchive) {
   std::string archive = make_archive({});
   write_file(dir.path("plain.qpk"), archive);
   write_file(dir.path("se.exe"), make_self_extractor(STUB, archive, 0x25));
-  option_block block;
-  EXPECT_EQ(ERROR_OPTION_BLOCK, se_read_options(dir.path("plain.qpk").c_str(), &block))
+  EXPECT_EQ(ERROR_OPTION_BLOCK, locate_file(dir.path("plain.qpk")).options_status)
       << "a plain archive has no option block";
-  EXPECT_EQ(ERROR_FILE_OPEN, se_read_options(dir.path("missing").c_str(), &block));
-  ASSERT_EQ(0, se_read_options(dir.path("se.exe").c_str(), &block));
-  EXPECT_EQ(0x25u, block.flags);
-  EXPECT_STREQ(OPTION_SIGNATURE, block.signature);
+  located self_extractor = locate_file(dir.path("se.exe"));
+  ASSERT_EQ(0, self_extractor.options_status);
+  EXPECT_EQ(0x25u, self_extractor.block.flags);
+  EXPECT_STREQ(OPTION_SIGNATURE, self_extractor.block.signature);
 }
 
-// Runs the build steps on a copy of the stub with the given words parsed.
+// The block recorded for the given words, appended to a copy of the stub.
 struct built_self_extractor {
   int write_status;
   std::string bytes;
@@ -104,7 +128,14 @@ built_self_extractor build_with(const scratch_dir& dir, std::vector<std::string>
   for (std::string& word : words) argv.push_back(word.data());
   EXPECT_EQ(0, options_parse(static_cast<int>(argv.size()), argv.data()));
   write_file(dir.path("out.exe"), STUB);
-  int status = se_write_options(dir.path("out.exe").c_str());
+  option_block block;
+  int status = options_record(&block);
+  if (status == 0) {
+    file_handle exe = NO_FILE;
+    EXPECT_EQ(0, file_open(dir.path("out.exe").c_str(), &exe, FILE_MODE_WRITE));
+    status = se_write_options(exe, &block);
+    file_close(exe);
+  }
   options_free();
   options_reset();
   return {status, read_file(dir.path("out.exe"))};
@@ -167,20 +198,23 @@ TEST(ArchiveLayout, BuildStepsGiveAWorkingSelfExtractor) {
   write_file(dir.path("data.qpk"), archive);
   built_self_extractor built = build_with(dir, {});
   ASSERT_EQ(0, built.write_status);
-  std::string exe = dir.path("out.exe");
-  uint32_t offset = se_measure(exe.c_str());
+  std::string exe_path = dir.path("out.exe");
+  file_handle exe = NO_FILE, input = NO_FILE;
+  ASSERT_EQ(0, file_open(exe_path.c_str(), &exe, FILE_MODE_READ_WRITE));
+  ASSERT_EQ(0, file_open(dir.path("data.qpk").c_str(), &input, FILE_MODE_READ));
+  uint32_t offset = se_measure(exe);
   EXPECT_EQ(STUB.size() + 324, offset) << "the measure after the block is the archive's offset";
-  EXPECT_EQ(0u, se_measure(dir.path("missing").c_str()));
-  ASSERT_EQ(0, se_append_archive(dir.path("data.qpk").c_str(), exe.c_str()));
-  EXPECT_EQ(0, se_has_archive(exe.c_str())) << "without its trailer the archive cannot be found";
-  ASSERT_EQ(0, se_fix(exe.c_str(), offset));
-  std::string bytes = read_file(exe);
+  ASSERT_EQ(0, se_append_archive(input, exe));
+  archive_bounds bounds;
+  EXPECT_NE(0, archive_locate(exe, &bounds)) << "without its trailer the archive cannot be found";
+  ASSERT_EQ(0, se_fix(exe, offset));
+  file_close(input);
+  file_close(exe);
+  std::string bytes = read_file(exe_path);
   ASSERT_EQ(STUB.size() + 324 + archive.size() + 4, bytes.size());
   EXPECT_TRUE(archive == bytes.substr(offset, archive.size())) << "the archive is appended byte for byte";
   EXPECT_EQ(STUB.size() + 324, get_u32(bytes, bytes.size() - 4)) << "the trailer reads S + 324";
-  EXPECT_EQ(1, se_has_archive(exe.c_str()));
-  EXPECT_EQ(ERROR_FILE_OPEN, se_append_archive(dir.path("missing").c_str(), exe.c_str()));
-  EXPECT_EQ(ERROR_FILE_OPEN, se_fix(dir.path("missing").c_str(), 0));
+  EXPECT_EQ(0, locate_file(exe_path).status);
 }
 
 TEST(ArchiveLayout, FixStampsTheCurrentTimeOnAllThreeTimes) {
@@ -194,7 +228,9 @@ TEST(ArchiveLayout, FixStampsTheCurrentTimeOnAllThreeTimes) {
   ASSERT_TRUE(os_file_set_times(file, &old_time, &old_time, &old_time));
   file_close(file);
   auto before = std::filesystem::last_write_time(exe);
-  ASSERT_EQ(0, se_fix(exe.c_str(), 1000));
+  ASSERT_EQ(0, file_open(exe.c_str(), &file, FILE_MODE_WRITE));
+  ASSERT_EQ(0, se_fix(file, 1000));
+  file_close(file);
   auto after = std::filesystem::last_write_time(exe);
   EXPECT_GT(after - before, std::chrono::hours(24 * 365 * 20)) << "the time of 2000 must be replaced by the current one";
 #ifndef _WIN32

@@ -4,6 +4,7 @@
 
 #include "archive/codecs.h"
 #include "archive/extract.h"
+#include "archive/layout.h"
 #include "archive/pump.h"
 #include "archive_fixture.h"
 #include "foundation/file.h"

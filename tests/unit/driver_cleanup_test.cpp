@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "cleanup/cleanup_key.h"
 #include "driver/driver.h"
 #include "foundation/foundation.h"
 #include "test_util.h"
@@ -48,7 +49,7 @@ class Cleanup : public ::testing::Test {
     } else {
       write_file(path, "data of " + name);
     }
-    record_extracted_path(directory ? EVENT_DIRECTORY_CREATED : EVENT_FILE_CREATED, path.c_str());
+    record_extracted_path(directory ? EVENT_DIRECTORY_CREATED : EVENT_EXTRACTING, path.c_str());
   }
 
   scratch_dir state_;
@@ -73,8 +74,8 @@ TEST_F(Cleanup, RecordsInEventOrderAndDeletesNewestFirst) {
   EXPECT_EQ(in_target(std::string("a") + PATH_SEPARATOR + "x.txt"), value("1"));
   EXPECT_EQ(in_target(std::string("a") + PATH_SEPARATOR + "y.txt"), value("2"));
 
-  record_extracted_path(EVENT_EXTRACTING, in_target("ignored").c_str());
-  EXPECT_EQ("<no value>", value("3")) << "only created files and directories are recorded";
+  record_extracted_path(EVENT_FILE_CREATED, in_target("a").c_str());
+  EXPECT_EQ("<no value>", value("3")) << "a file is recorded once, before its data is written";
 
   cleanup_extracted_paths();
   EXPECT_FALSE(path_exists(in_target("a"))) << "the directory goes after the files in it";
@@ -104,7 +105,7 @@ TEST_F(Cleanup, ReadOnlyFilesAreDeletedToo) {
 TEST_F(Cleanup, RefusesPathsThatCannotBeStoredWhole) {
   ASSERT_TRUE(os_dir_create(target_.c_str()));
   std::string long_path = in_target(std::string(300, 'n'));
-  record_extracted_path(EVENT_FILE_CREATED, long_path.c_str());
+  record_extracted_path(EVENT_EXTRACTING, long_path.c_str());
   EXPECT_NE(long_path, value("0")) << "a path of 255 characters or more is not recorded, not even cut";
   created("short.txt", false);
   EXPECT_EQ(in_target("short.txt"), value("0")) << "later paths still are";
@@ -115,7 +116,7 @@ TEST_F(Cleanup, NeverDeletesOutsideTheTargetDirectory) {
   std::string outside = work_.path("outside.txt");
   write_file(outside, "not extracted here");
   const std::string cases[] = {outside, target_, target_ + "x" + PATH_SEPARATOR + "f"};
-  for (const std::string& path : cases) record_extracted_path(EVENT_FILE_CREATED, path.c_str());
+  for (const std::string& path : cases) record_extracted_path(EVENT_EXTRACTING, path.c_str());
   created("inside.txt", false);
   cleanup_extracted_paths();
   EXPECT_TRUE(path_exists(outside)) << "a recorded path outside the target must survive the clean-up";

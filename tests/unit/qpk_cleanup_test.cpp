@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/cleanup_walk.h"
+#include "cleanup/cleanup_key.h"
 #include "foundation/backend.h"
 #include "test_util.h"
 #include "tools/qpk/commands.h"

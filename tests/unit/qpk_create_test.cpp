@@ -159,7 +159,7 @@ TEST(QpkCreate, RefusalsNameTheFileAndLeaveNothingBehind) {
     const char* named;  // expected in the message
   };
   const refusal_case cases[] = {
-      {"a name of 128 characters", {"docs/" + std::string(123, 'n')}, {"docs"}, "127 characters"},
+      {"a name of 128 characters", {"docs/" + std::string(123, 'n')}, {"docs"}, "127 bytes"},
       {"a missing input", {"a.txt"}, {"a.txt", "missing.txt"}, "missing.txt"},
       {"two inputs stored under one name", {"x/a.txt", "y/A.TXT"}, {"x/a.txt", "y/A.TXT"}, "A.TXT"},
       {"nothing to store", {}, {"."}, "nothing to store"},

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "driver/options.h"
 #include "ui/fake/window_fake.h"
 #include "ui/state.h"
 #include "ui/ui.h"
@@ -21,13 +20,9 @@ class UiDispatcher : public ::testing::Test {
   void SetUp() override {
     fake_reset();
     ui_state = ui_state_record{};
-    options_reset();
     ui_set_title(TITLE);
   }
-  void TearDown() override {
-    options_reset();
-    fake_reset();
-  }
+  void TearDown() override { fake_reset(); }
 };
 
 // The user presses Escape (command 2) in the status window during the pump.
@@ -35,13 +30,6 @@ void cancel_during_pump() {
   fake.on_pump = [] {
     if (window_exists(fake_status_window())) ui_status_command(fake_status_window(), COMMAND_CANCEL);
   };
-}
-
-void parse_command_line(std::vector<std::string> words) {
-  ASSERT_EQ(0, options_init());
-  std::vector<char*> argv;
-  for (std::string& word : words) argv.push_back(word.data());
-  ASSERT_EQ(0, options_parse(static_cast<int>(argv.size()), argv.data()));
 }
 
 int report_error_exit_status(int status, const char* text) {
@@ -138,7 +126,7 @@ TEST_F(UiDispatcher, CancelFlagLivesUntilTheNextStatusWindow) {
 }
 
 TEST_F(UiDispatcher, NoStatusOnTheCommandLineKeepsTheWindowAway) {
-  parse_command_line({"QPK2EXE", "/nostatus"});
+  ui_set_status_allowed(false);
   fake.answers = {true, false};
   cancel_during_pump();
   EXPECT_EQ(0, ui_notify(EVENT_EXTRACTING, "a.txt")) << "without a status window nothing can be cancelled";

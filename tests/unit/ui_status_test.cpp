@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "driver/options.h"
 #include "ui/fake/window_fake.h"
 #include "ui/state.h"
 #include "ui/ui.h"
@@ -18,7 +17,6 @@ class UiStatus : public ::testing::Test {
   void SetUp() override {
     fake_reset();
     ui_state = ui_state_record{};
-    options_reset();
     ui_set_title("First");
   }
   void TearDown() override { fake_reset(); }

@@ -27,7 +27,7 @@ void set_pending(const char* name) {
 const char* archive_output_pending() { return pending_set ? pending_name : nullptr; }
 
 archive_output::~archive_output() {
-  if (file_ != NO_FILE) os_file_close(file_);
+  if (file_ != NO_FILE) file_close(file_);
   if (!temporary_.empty()) {
     set_pending(nullptr);
     os_file_delete(temporary_.c_str());
@@ -45,7 +45,7 @@ std::string archive_output::open(const std::string& target) {
   }
   temporary_ = temporary;
   set_pending(temporary);
-  if (!os_file_open(temporary, OS_OPEN_WRITE, &file_)) {
+  if (file_open(temporary, &file_, FILE_MODE_WRITE) != 0) {
     file_ = NO_FILE;
     return "cannot write a file in its folder";
   }
@@ -93,21 +93,16 @@ std::string archive_output::flush() {
 }
 
 std::string archive_output::write_through(const void* data, uint32_t size, uint32_t at) {
-  uint32_t reached = 0;
-  if (!os_file_seek(file_, static_cast<int32_t>(at), OS_SEEK_SET, &reached) || reached != at) {
-    return "cannot set the write position";
-  }
-  uint32_t done = 0;
-  if (!os_file_write(file_, data, size, &done) || done != size) return "cannot write (disk full?)";
+  if (file_seek(file_, static_cast<int32_t>(at), FILE_SEEK_SET) != 0) return "cannot set the write position";
+  if (file_write_all(file_, data, static_cast<int>(size)) != 0) return "cannot write (disk full?)";
   return "";
 }
 
 std::string archive_output::commit() {
   std::string problem = flush();
-  uint32_t reached = 0;
-  bool cut = problem.empty() && os_file_seek(file_, static_cast<int32_t>(position_), OS_SEEK_SET, &reached) &&
-             reached == position_ && os_file_set_end(file_);
-  os_file_close(file_);
+  bool cut = problem.empty() && file_seek(file_, static_cast<int32_t>(position_), FILE_SEEK_SET) == 0 &&
+             os_file_set_end(file_);
+  file_close(file_);
   file_ = NO_FILE;
   if (!problem.empty()) return problem;
   if (!cut) return "cannot set the archive's length";

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation/backend.h"
+#include "foundation/file.h"
 
 // The temporary file being written, or nullptr: what an interrupt handler
 // removes before the process ends.

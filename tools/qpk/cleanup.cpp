@@ -7,8 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/cleanup_walk.h"
-#include "driver/driver.h"
+#include "cleanup/cleanup_key.h"
 #include "foundation/backend.h"
 #include "foundation/path.h"
 #include "tools/qpk/commands.h"
@@ -60,8 +59,9 @@ void read_paths(leftover_key* key) {
   if (!os_key_value_count(handle, &count)) key->readable = false;
   for (uint32_t index = 0; key->readable && index < count; ++index) {
     char path[CLEANUP_VALUE_SIZE + 1] = {};
-    std::string value_name = std::to_string(index);
-    if (!os_key_get_value(handle, value_name.c_str(), path, CLEANUP_VALUE_SIZE)) path[0] = '\0';
+    char value_name[CLEANUP_VALUE_NAME_SIZE];
+    cleanup_value_name(index, value_name, sizeof value_name);
+    if (!os_key_get_value(handle, value_name, path, CLEANUP_VALUE_SIZE)) path[0] = '\0';
     key->paths.emplace_back(path);
   }
   os_key_close(handle);
@@ -75,7 +75,9 @@ std::vector<leftover_key> find_leftover_keys() {
     uint32_t process_id = 0;
     if (!parse_process_id(name, &process_id) || os_process_alive(process_id)) continue;
     leftover_key key;
-    key.name = std::string(CLEANUP_KEY_ROOT) + "\\" + name;
+    char key_name[CLEANUP_KEY_NAME_SIZE];
+    cleanup_key_name_of(process_id, key_name, sizeof key_name);
+    key.name = key_name;
     key.process_id = process_id;
     read_paths(&key);
     keys.push_back(std::move(key));

@@ -6,7 +6,7 @@
 #include <map>
 
 #include "foundation/path.h"
-#include "tools/qpk/entry_name.h"
+#include "archive/entry_target.h"
 
 namespace {
 

@@ -1,8 +1,9 @@
 // The list command: one line per entry.
 #include <cstdio>
 
-#include "tools/qpk/archive_reader.h"
+#include "archive/entry_walk.h"
 #include "tools/qpk/commands.h"
+#include "tools/qpk/reading.h"
 
 namespace {
 
@@ -32,32 +33,23 @@ std::string attribute_text(uint32_t attributes) {
 }  // namespace
 
 int qpk_list(const std::string& file, std::ostream& out, std::ostream& err) {
-  archive_reader reader;
-  std::string problem = reader.open(file);
-  if (!problem.empty()) {
-    err << "qpk: " << file << ": " << problem << '\n';
-    return 1;
-  }
+  opened_archive opened;
+  if (!open_archive(file, &opened, err)) return 1;
   out << "      Size     Stored  Method       Date       Time      Attr   Name\n";
-  entry_header header;
-  uint32_t data_at = 0;
-  for (;;) {
-    switch (reader.next(&header, &data_at, &problem)) {
-      case archive_reader::END:
-        return 0;
-      case archive_reader::DAMAGED:
-        err << "qpk: " << file << ": damaged: " << problem << '\n';
-        return 1;
-      case archive_reader::ENTRY: {
-        char line[160];
-        std::snprintf(line, sizeof line, "%10lu %10lu  %-11s  %s  %s  ",
-                      static_cast<unsigned long>(header.content_size),
-                      static_cast<unsigned long>(header.stored_size), method_text(header.method).c_str(),
-                      stamp_text(header.dos_date, header.dos_time).c_str(),
-                      attribute_text(header.attributes).c_str());
-        out << line << printable_field(header.name, sizeof header.name) << '\n';
-        break;
-      }
-    }
+  entry_walk walk;
+  walk_entry entry;
+  int status = walk_start(&walk, &opened.archive);
+  while (status == 0 && (status = walk_read(&walk, &entry)) == 1) {
+    const entry_header& header = entry.header;
+    char line[160];
+    std::snprintf(line, sizeof line, "%10lu %10lu  %-11s  %s  %s  ", static_cast<unsigned long>(header.content_size),
+                  static_cast<unsigned long>(header.stored_size), method_text(header.method).c_str(),
+                  stamp_text(header.dos_date, header.dos_time).c_str(), attribute_text(header.attributes).c_str());
+    out << line << printable_field(header.name, sizeof header.name) << '\n';
+    status = walk_skip(&walk, &entry);
   }
+  if (status == 0) return 0;
+  err << "qpk: " << file << ": damaged: " << (walk.problem != nullptr ? walk.problem : "cannot read the archive")
+      << '\n';
+  return 1;
 }

@@ -1,13 +1,14 @@
-// The test command: every entry read or inflated into memory with the
-// engine's codec, its length and zlib integrity checked; nothing on disk.
+// The test command: the engine's walk and entry check over every entry, and
+// every entry's data read or inflated into memory with the engine's codec,
+// its length and zlib integrity checked; nothing on disk.
+#include <algorithm>
 #include <vector>
 
 #include "archive/codecs.h"
+#include "archive/entry_walk.h"
 #include "archive/pump.h"
-#include "foundation/file.h"
-#include "tools/qpk/archive_reader.h"
 #include "tools/qpk/commands.h"
-#include "tools/qpk/entry_name.h"
+#include "tools/qpk/reading.h"
 
 namespace {
 
@@ -42,57 +43,48 @@ std::string check_deflated(file_handle file, const entry_header& header) {
   return "";
 }
 
+// The walk has checked that the data lies inside the archive; a read can
+// still fail.
 std::string check_stored(file_handle file, const entry_header& header) {
-  if (header.stored_size != header.content_size) {
-    return "stored data of " + std::to_string(header.stored_size) + " bytes for a size of " +
-           std::to_string(header.content_size);
-  }
   std::vector<uint8_t> buffer(PUMP_BUFFER_SIZE);
   for (uint32_t left = header.stored_size; left > 0;) {
     int size = static_cast<int>(std::min(left, PUMP_BUFFER_SIZE));
-    int done = 0;
-    if (file_read(file, buffer.data(), size, &done) < 0 || done != size) return "the stored data cannot be read";
+    if (file_read(file, buffer.data(), size, nullptr) != 0) return "the stored data cannot be read";
     left -= static_cast<uint32_t>(size);
   }
   return "";
 }
 
-std::string check_entry(file_handle file, uint32_t data_at, const entry_header& header) {
-  if (const char* problem = entry_name_problem(header.name)) return problem;
-  if (header.method != METHOD_DEFLATED && header.method != METHOD_STORED) {
-    return "unknown method " + std::to_string(header.method);
-  }
-  if (file_seek(file, static_cast<int32_t>(data_at), FILE_SEEK_SET) < 0) return "cannot reach the entry's data";
-  return header.method == METHOD_DEFLATED ? check_deflated(file, header) : check_stored(file, header);
+std::string check_entry(file_handle file, const walk_entry& entry) {
+  if (const char* problem = entry_problem(entry)) return problem;
+  return entry.header.method == METHOD_DEFLATED ? check_deflated(file, entry.header)
+                                                : check_stored(file, entry.header);
 }
 
 }  // namespace
 
 int qpk_test(const std::string& file, std::ostream& out, std::ostream& err) {
-  archive_reader reader;
-  std::string problem = reader.open(file);
-  if (!problem.empty()) {
-    err << "qpk: " << file << ": " << problem << '\n';
-    return 1;
-  }
-  entry_header header;
-  uint32_t data_at = 0;
-  for (unsigned count = 0;; ++count) {
-    switch (reader.next(&header, &data_at, &problem)) {
-      case archive_reader::END:
-        out << "OK " << count << " entries\n";
-        return 0;
-      case archive_reader::DAMAGED:
-        err << "qpk: " << file << ": damaged: " << problem << '\n';
-        return 1;
-      case archive_reader::ENTRY:
-        problem = check_entry(reader.file(), data_at, header);
-        if (!problem.empty()) {
-          err << "qpk: " << file << ": entry " << count + 1 << " \"" << printable_field(header.name, sizeof header.name)
-              << "\": " << problem << '\n';
-          return 1;
-        }
-        break;
+  opened_archive opened;
+  if (!open_archive(file, &opened, err)) return 1;
+  entry_walk walk;
+  walk_entry entry;
+  unsigned count = 0;
+  int status = walk_start(&walk, &opened.archive);
+  while (status == 0 && (status = walk_read(&walk, &entry)) == 1) {
+    ++count;
+    std::string problem = check_entry(opened.archive.file, entry);
+    if (!problem.empty()) {
+      err << "qpk: " << file << ": entry " << count << " \""
+          << printable_field(entry.header.name, sizeof entry.header.name) << "\": " << problem << '\n';
+      return 1;
     }
+    status = walk_skip(&walk, &entry);
   }
+  if (status == 0) {
+    out << "OK " << count << " entries\n";
+    return 0;
+  }
+  err << "qpk: " << file << ": damaged: " << (walk.problem != nullptr ? walk.problem : "cannot read the archive")
+      << '\n';
+  return 1;
 }

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <initializer_list>
 
 #include "ui/window.h"
 
@@ -32,9 +33,13 @@ struct console_status {
 console_status status_line;
 // A status line is on the screen without its line end.
 bool line_open = false;
+// Ctrl-C while the status line can ask whether to cancel.
 volatile sig_atomic_t interrupted = 0;
+// SIGTERM, SIGHUP, or Ctrl-C with nobody to ask: the run cancels.
+volatile sig_atomic_t stop_requested = 0;
 
 void on_interrupt(int) { interrupted = 1; }
+void on_stop(int) { stop_requested = 1; }
 
 void end_line() {
   if (line_open) fputc('\n', stderr);
@@ -67,7 +72,15 @@ void print_text(const char* text) {
 
 }  // namespace
 
-void window_register_classes() {}
+// The run is cancelled rather than killed, so that its clean-up runs.
+void window_register_classes() {
+  struct sigaction action = {};
+  action.sa_handler = on_stop;
+  sigemptyset(&action.sa_mask);
+  for (int signal_number : {SIGTERM, SIGHUP, SIGINT}) sigaction(signal_number, &action, nullptr);
+}
+
+bool window_cancel_requested() { return stop_requested != 0; }
 void window_unregister_classes() {}
 
 ui_window window_create_status(void*) {

@@ -123,6 +123,8 @@ void window_pump() {
 
 void window_wait_message() { fake.calls.push_back("wait"); }
 
+bool window_cancel_requested() { return fake.cancel_requested; }
+
 void window_sleep(uint32_t milliseconds) { fake.calls.push_back("sleep " + std::to_string(milliseconds)); }
 
 void window_exit_process(int status) {

@@ -22,6 +22,7 @@ struct fake_window_state {
   std::vector<std::string> calls;
   std::deque<bool> answers;  // Yes/No answers, in order; No when empty
   bool status_creation_fails = false;
+  bool cancel_requested = false;  // window_cancel_requested's answer
   // Called at each pump, like the user acting while the queue drains.
   std::function<void()> on_pump;
   int splash_pumps = 2;  // pumps the splash survives

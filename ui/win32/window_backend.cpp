@@ -69,3 +69,6 @@ void window_wait_message() { MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, Q
 void window_sleep(uint32_t milliseconds) { Sleep(milliseconds); }
 
 void window_exit_process(int status) { ExitProcess(static_cast<UINT>(status)); }
+
+// A Win32 GUI program is asked to stop through its windows, which cancel.
+bool window_cancel_requested() { return false; }

@@ -2,20 +2,17 @@
 // file inside a directory goes before the directory (a directory is always
 // recorded before anything written into it). Each pass asks for the count
 // again, so the walk ends when the key is empty.
-#include "driver/cleanup_walk.h"
+#include "cleanup/cleanup_key.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 
-#include "driver/driver.h"
 #include "foundation/backend.h"
 #include "foundation/log.h"
 #include "foundation/path.h"
 
 namespace {
-
-constexpr size_t VALUE_NAME_SIZE = 16;
 
 bool inside_folder(const char* path, const char* folder) {
   size_t length = strlen(folder);
@@ -57,10 +54,6 @@ void delete_path(const char* path, const char* folder) {
 
 }  // namespace
 
-void cleanup_key_name_of(unsigned long process_id, char* out, size_t size) {
-  snprintf(out, size, "%s\\%8lx", CLEANUP_KEY_ROOT, process_id);
-}
-
 void cleanup_walk(const char* key_name, const char* folder) {
   os_key key = nullptr;
   bool opened = os_key_open(key_name, &key);
@@ -72,8 +65,8 @@ void cleanup_walk(const char* key_name, const char* folder) {
       count = 0;
     }
     if (count == 0) break;
-    char value_name[VALUE_NAME_SIZE];
-    snprintf(value_name, sizeof value_name, "%d", static_cast<int>(count - 1));
+    char value_name[CLEANUP_VALUE_NAME_SIZE];
+    cleanup_value_name(count - 1, value_name, sizeof value_name);
     // One byte more than the field: the path always ends in a zero.
     char path[CLEANUP_VALUE_SIZE + 1] = {};
     if (!os_key_get_value(key, value_name, path, CLEANUP_VALUE_SIZE)) break;

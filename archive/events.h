@@ -1,5 +1,6 @@
-// Event codes and the answer that means "cancelled": the shared language of
-// the archive engine, the driver and the interaction dispatcher.
+// The engine's event codes and the answer that means "cancelled": what the
+// engine, the driver and the interaction dispatcher say to each other through
+// a notification callback.
 #pragma once
 
 constexpr unsigned EVENT_EXTRACTING = 2;

@@ -1,0 +1,40 @@
+// An open archive: the file, where its archive starts and where its entries
+// end, the callback the engine reports to and the directories one extraction
+// has confirmed. Every reader of the format works on one of these: the
+// program's one open archive (access.h) and the qpk tool alike.
+#pragma once
+
+#include <cstdint>
+
+#include "archive/events.h"
+#include "foundation/file.h"
+#include "foundation/path.h"
+
+// The directory part of the last target whose directories were all found or
+// made during one extraction, so that the next target in the same folder needs
+// no checks. Emptied at the start of each extraction.
+struct directory_memo {
+  char confirmed[PATH_SIZE] = {};
+};
+
+struct archive_file {
+  file_handle file = NO_FILE;
+  // Offset of the archive signature field: 0 for a plain archive, the
+  // trailer's offset in a self-extractor.
+  uint32_t start = 0;
+  // Where the entries must end: the trailer's position in a self-extractor,
+  // the file's size for a plain archive. No read of entry data goes past it.
+  uint32_t end = 0;
+  notify_callback notify = nullptr;
+  directory_memo directories;
+};
+
+// Opens the file at path for reading and finds its archive (archive_locate in
+// layout.h). 0, leaving the file just after the signature field;
+// ERROR_FILE_NOT_FOUND; the open's status; ERROR_FILE_END when the signature
+// field cannot be read whole before the end; ERROR_ARCHIVE_SIGNATURE. On
+// failure nothing stays open. The callback is left as it was.
+int archive_file_open(archive_file* archive, const char* path);
+void archive_file_close(archive_file* archive);
+// Calls the archive's callback; 0 when it has none.
+int archive_file_notify(const archive_file* archive, unsigned event, const char* text);
