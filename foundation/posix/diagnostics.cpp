@@ -4,11 +4,9 @@
 #include <syslog.h>
 
 #include <cstdio>
-#include <cstring>
 
 #include "foundation/backend.h"
 #include "foundation/format.h"
-#include "foundation/path.h"
 
 int os_vformat(char* out, size_t size, const char* format, va_list args) {
   return bounded_vformat(out, size, format, args);
@@ -23,18 +21,10 @@ void debug_output(const char* text) {
   syslog(LOG_DEBUG, "%s", text);
 }
 
-void* os_library_load(const char* name) {
-  // The program's own folder first, as the Win32 search order has it.
-  char own[PATH_SIZE];
-  char dir[PATH_SIZE];
-  char beside[PATH_SIZE];
-  if (strchr(name, '/') == nullptr && os_module_path(own, sizeof own) &&
-      path_split(own, nullptr, dir, nullptr, nullptr) &&
-      path_join(beside, sizeof beside, nullptr, dir, name, nullptr)) {
-    if (void* library = dlopen(beside, RTLD_NOW | RTLD_LOCAL)) return library;
-  }
-  return dlopen(name, RTLD_NOW | RTLD_LOCAL);
-}
+// Only through the system's library search (LD_LIBRARY_PATH, the loader's
+// cache, the system folders), never from the program's own folder: a library
+// dropped beside a downloaded self-extractor must not be run.
+void* os_library_load(const char* name) { return dlopen(name, RTLD_NOW | RTLD_LOCAL); }
 
 void* os_library_symbol(void* library, const char* name) { return dlsym(library, name); }
 

@@ -45,7 +45,8 @@ std::string after_stamp(const std::string& line) {
   return std::regex_match(line, match, STAMPED_LINE) ? match[2].str() : "no time stamp: " + line;
 }
 
-// Loads the library the way the program does, from beside the executable.
+// Loads the library the way the program does: beside the program on Win32,
+// through the library search path (which the test sets) on POSIX.
 struct loaded_library {
   loaded_library() : handle(os_library_load(LIBRARY_NAME)) {
     if (handle != nullptr) entry = reinterpret_cast<os_log_entry>(os_library_symbol(handle, "QORLOG32_LogAddComment"));
