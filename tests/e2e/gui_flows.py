@@ -23,8 +23,10 @@ import sys
 import tempfile
 import time
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path[:0] = [HERE, os.path.join(HERE, os.pardir, "gui")]
 import e2e  # noqa: E402
+import resource_ids  # noqa: E402
 from e2e import Failure, check, read, layout  # noqa: E402
 
 TITLE = "QORARC Self-Extractor"
@@ -32,8 +34,10 @@ SKIP = 77
 WAIT = 30.0  # bound for a window to appear, change or go, and for a run to end
 POLL = 0.3
 MESSAGE_BOX_CLASS = "#32770"
-STATUS_CLASS = "StatusClass"
-ITEM_STATUS_LINE, ITEM_DETAIL_LINE, ITEM_OUTPUT, ITEM_CONTINUE, ITEM_HINT = 1001, 1002, 1004, 1007, 1008
+IDS = resource_ids.load()
+STATUS_CLASS = IDS.STATUS_WINDOW_CLASS
+ITEM_STATUS_LINE, ITEM_OUTPUT = IDS.ITEM_STATUS_LINE, IDS.ITEM_OUTPUT
+ITEM_CONTINUE, ITEM_CONTINUE_HINT = IDS.ITEM_CONTINUE, IDS.ITEM_CONTINUE_HINT
 CONTINUE_HINT = 'When you are finished, please close the application and select the "&Continue" button.'
 CANCEL_QUESTION = "Are you sure you want to cancel?"
 
@@ -360,7 +364,7 @@ def force_delete_prompt(s):
     status = s.display.wait_for(
         lambda: [w for w in s.display.windows(STATUS_CLASS) if w.item(ITEM_CONTINUE) and w.item(ITEM_CONTINUE).visible],
         "the Continue button", process)[0]
-    hint = status.item(ITEM_HINT)
+    hint = status.item(ITEM_CONTINUE_HINT)
     check(hint.visible and hint.text == CONTINUE_HINT, "the hint should show beside Continue, got %r" % hint.text)
     check(status.item(ITEM_STATUS_LINE).text == "Executing...", "the status line says the command ran")
     s.display.screenshot("continue")

@@ -20,6 +20,9 @@ import sys
 import threading
 import time
 
+import resource_ids
+
+IDS = resource_ids.load()
 TITLE = "QPK2EXE GUI Probe"
 SKIP = 77
 WAIT = 60.0  # generous bound for a window to appear or go under Wine
@@ -169,7 +172,7 @@ def case_status_cancel(args):
 def case_continue(args):
     probe = Probe(args, "continue")
     try:
-        item = probe.expect_line(r"item 1007 (-?\d+) (-?\d+) (\d+) (\d+)")
+        item = probe.expect_line(r"item %d (-?\d+) (-?\d+) (\d+) (\d+)" % IDS.ITEM_CONTINUE)
         probe.expect_line("ready")
         wait_for(lambda: find_windows(TITLE), "the status window")
         screenshot(args, "continue_shown")
@@ -201,7 +204,7 @@ def case_about(args):
 
 
 def splash_window():
-    return find_windows("^SplashClass$")
+    return find_windows("^%s$" % re.escape(IDS.SPLASH_WINDOW_CLASS))
 
 
 def case_splash_click(args):
