@@ -6,20 +6,18 @@
 
 #include <cstdint>
 
+// The status dialog's items (ITEM_STATUS_LINE ... ITEM_CONTINUE_HINT), shared
+// with the resource script.
+#include "ui/resource_ids.h"
+
 // A window of the back-end; none = nullptr.
 using ui_window = void*;
 
-// Items of the status dialog "QPK2EXE".
-constexpr int ITEM_STATUS_LINE = 1001;
-constexpr int ITEM_DETAIL_LINE = 1002;
-constexpr int ITEM_OUTPUT = 1004;
-constexpr int ITEM_CONTINUE = 1007;
-constexpr int ITEM_CONTINUE_HINT = 1008;
-
-// Commands the status window acts on (the whole command parameter).
+// Commands the status window acts on (the whole command parameter): OK and
+// Cancel are the platform's standard ids, Continue is its button's id.
 constexpr unsigned COMMAND_OK = 1;
 constexpr unsigned COMMAND_CANCEL = 2;
-constexpr unsigned COMMAND_CONTINUE = 1007;
+constexpr unsigned COMMAND_CONTINUE = ITEM_CONTINUE;
 
 // Text sizes, terminator included.
 constexpr int UI_TITLE_SIZE = 256;

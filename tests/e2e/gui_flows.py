@@ -4,8 +4,10 @@
 The real QPK2EXE.exe and self-extractors it builds are run as a user runs
 them; their message boxes and status window are found on the display, read
 (window_text.exe lists the captions, items and texts of the program's
-windows) and answered with xdotool clicks and keys. Each case keeps
-screenshots in the shots folder. The message-box cases of e2e.py run here
+windows) and answered with xdotool clicks and keys. Every check of a window
+waits, with a deadline, for the state it checks (Display.wait_until): the
+program moves on when it gets the processor, not when the test looks. Each
+case keeps screenshots in the shots folder. The message-box cases of e2e.py run here
 too, with every box read into their error text and answered as a user
 without a terminal would (OK, and No to questions).
 
@@ -23,8 +25,11 @@ import sys
 import tempfile
 import time
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path[:0] = [HERE, os.path.join(HERE, os.pardir, "gui")]
 import e2e  # noqa: E402
+import resource_ids  # noqa: E402
+import waiting  # noqa: E402
 from e2e import Failure, check, read, layout  # noqa: E402
 
 TITLE = "QORARC Self-Extractor"
@@ -32,8 +37,10 @@ SKIP = 77
 WAIT = 30.0  # bound for a window to appear, change or go, and for a run to end
 POLL = 0.3
 MESSAGE_BOX_CLASS = "#32770"
-STATUS_CLASS = "StatusClass"
-ITEM_STATUS_LINE, ITEM_DETAIL_LINE, ITEM_OUTPUT, ITEM_CONTINUE, ITEM_HINT = 1001, 1002, 1004, 1007, 1008
+IDS = resource_ids.load()
+STATUS_CLASS = IDS.STATUS_WINDOW_CLASS
+ITEM_STATUS_LINE, ITEM_OUTPUT = IDS.ITEM_STATUS_LINE, IDS.ITEM_OUTPUT
+ITEM_CONTINUE, ITEM_CONTINUE_HINT = IDS.ITEM_CONTINUE, IDS.ITEM_CONTINUE_HINT
 CONTINUE_HINT = 'When you are finished, please close the application and select the "&Continue" button.'
 CANCEL_QUESTION = "Are you sure you want to cancel?"
 
@@ -61,6 +68,21 @@ class Window:
         self.handle, self.cls = words[0], words[1]
         self.rect = tuple(int(v) for v in words[2:6])
         self.items = []
+        self.unread = []  # ids of items whose text did not come in time
+
+    def text(self, ident):
+        """An item's text; a missing or unread item fails, so that a wait
+        looks again."""
+        found = self.item(ident)
+        check(found is not None and ident not in self.unread,
+              "the %s window's item %d %s" % (self.cls, ident, "unread" if found else "missing"))
+        return found.text
+
+    def shown(self, ident):
+        """Whether an item is visible; a missing item fails, as in text()."""
+        found = self.item(ident)
+        check(found is not None, "the %s window's item %d missing" % (self.cls, ident))
+        return found.visible
 
     def item(self, ident):
         found = [i for i in self.items if i.id == ident]
@@ -68,7 +90,7 @@ class Window:
 
     def box_text(self):
         """A message box's text: its longest static item (the other one is
-        the icon)."""
+        the icon). Only complete when the box was read whole (not unread)."""
         statics = [i.text for i in self.items if i.cls.lower() == "static"]
         return max(statics, key=len) if statics else ""
 
@@ -90,6 +112,7 @@ class Display:
     def __init__(self, session, reader, shots):
         self.session, self.reader, self.shots = session, reader, shots
         self.shot_count = 0
+        self.listing = ""  # the last one read, for failure messages
 
     def windows(self, cls=None):
         # Output through a file, not a pipe: Wine's own long-lived processes
@@ -99,6 +122,7 @@ class Display:
                            stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL, env=self.session.env, timeout=60)
             out.seek(0)
             listing = out.read().decode(errors="replace")
+        self.listing = listing
         windows = []
         for line in listing.splitlines():
             words = line.rstrip("\r").split(" ")
@@ -106,26 +130,45 @@ class Display:
                 windows.append(Window(words[1:7]))
             elif words[0] == "item" and len(words) >= 8 and windows:
                 windows[-1].items.append(Item(words[1:8], " ".join(words[8:])))
+            elif words[0] == "unread" and len(words) >= 2 and windows:
+                windows[-1].unread.append(int(words[1]))
         return [w for w in windows if cls is None or w.cls == cls]
 
     def boxes(self):
         return self.windows(MESSAGE_BOX_CLASS)
 
-    def wait_for(self, find, what, process=None):
-        """Polls find() until it gives something, for at most WAIT seconds;
-        fails early when the program ends first."""
-        end = time.monotonic() + WAIT
-        while time.monotonic() < end:
-            found = find()
-            if found:
-                return found
+    def wait_until(self, predicate, what, process=None):
+        """Looks again until predicate() gives a true value, which it returns;
+        a Failure from predicate means "not yet". At most WAIT seconds, and
+        fails at once when the program ends first. A timeout names the
+        windows last seen."""
+        def ended():
             if process is not None and process.poll() is not None:
-                raise Failure("the program ended (status %d) before %s" % (process.returncode, what))
-            time.sleep(POLL)
-        raise Failure("timed out waiting for " + what)
+                return "the program ended (status %d)" % process.returncode
+            return None
 
-    def wait_box(self, process, what):
-        return self.wait_for(lambda: (self.boxes() or [None])[0], what, process)
+        try:
+            return waiting.wait_until(predicate, what, WAIT, Failure, POLL, ended)
+        except Failure as failure:
+            raise Failure("%s\nwindows last seen:\n%s" % (failure, self.listing.rstrip() or "(none)")) from None
+
+    def status_window(self, what, process=None, accept=lambda window: True):
+        """The first status window for which accept(window) holds, waited for."""
+        return self.wait_until(lambda: [w for w in self.windows(STATUS_CLASS) if accept(w)], what, process)[0]
+
+    def wait_box(self, process, what, text=None):
+        """The first message box read whole, or the first one saying text.
+        Line ends after the text are not compared: an error box's text ends
+        with one."""
+        def box():
+            whole = [found for found in self.boxes() if not found.unread]
+            for found in whole:
+                if text is None or found.box_text().rstrip() == text.rstrip():
+                    return found
+            check(not whole, "boxes saying %s" % [found.box_text() for found in whole])
+            return None
+
+        return self.wait_until(box, what, process)
 
     def click(self, item):
         x, y = item.centre()
@@ -148,7 +191,7 @@ class Display:
         raise Failure("no X window for the %s window at %s" % (window.cls, window.rect))
 
     def key(self, window, key):
-        x_id = self.x_window(window)
+        x_id = self.wait_until(lambda: self.x_window(window), "the X window of the %s window" % window.cls)
         xdotool("windowfocus", "--sync", x_id)
         xdotool("key", "--window", x_id, key)
 
@@ -221,12 +264,14 @@ class WindowSession(e2e.Session):
             except subprocess.TimeoutExpired:
                 pass
             for box in self.display.boxes():
+                if box.unread:
+                    continue  # read whole on a later round
                 texts.append(box.box_text())
                 self.display.screenshot("box")
                 labels = [i.text.replace("&", "") for i in box.items if i.cls.lower() == "button"]
                 self.display.click(box.button("No" if "No" in labels else "OK"))
-                self.display.wait_for(lambda: box.handle not in [b.handle for b in self.display.boxes()],
-                                      "the box %r to close" % box.box_text()[:40])
+                self.display.wait_until(lambda: box.handle not in [b.handle for b in self.display.boxes()],
+                                        "the box %r to close" % box.box_text()[:40])
         out, err = self.output(process)
         shown = "".join(text.replace("\r\n", "\n") for text in texts)
         return process.returncode, out, err + shown
@@ -282,16 +327,16 @@ def builder_overwrite(s):
         with open(s.path("data.exe"), "wb") as f:
             f.write(b"precious")
         process = s.start(s.program, ["/nosplash", "data.qpk"])
-        box = s.display.wait_box(process, "the builder's overwrite question")
-        check(box.box_text() == "data.exe already exists.  Overwrite?",
-              "the builder should ask about its output, got %r" % box.box_text())
-        status = s.display.windows(STATUS_CLASS)
-        check(status and status[0].item(ITEM_OUTPUT).text == s.native_path(s.path("data.exe")),
-              "the status window should show the output's full path")
+        box = s.display.wait_box(process, "the builder's overwrite question about its output",
+                                 "data.exe already exists.  Overwrite?")
+        output = s.native_path(s.path("data.exe"))
+        s.display.status_window("the status window to show the output's full path", process,
+                                lambda w: w.text(ITEM_OUTPUT) == output)
         s.display.screenshot("overwrite-question")
         s.display.click(box.button(answer))
         check(s.finish(process) == 0, "the builder ends with 0 after %s" % answer)
-        check(s.display.boxes() == [], "no message may follow the answer %s" % answer)
+        # The program has ended: its windows can only be on their way out.
+        s.display.wait_until(lambda: s.display.boxes() == [], "no message to follow the answer %s" % answer)
         data = read(s.path("data.exe"))
         if answer == "No":
             check(data == b"precious", "No must leave the existing output untouched")
@@ -312,9 +357,8 @@ def extraction_overwrite(s):
         if os.path.exists(s.path("dest", "b.txt")):
             os.remove(s.path("dest", "b.txt"))
         process = s.start(exe, ["dest"])
-        box = s.display.wait_box(process, "the extraction's overwrite question")
         want = s.native_path(s.path("dest", "a.txt")) + " already exists.  Overwrite?"
-        check(box.box_text() == want, "the question should name the file: %r, got %r" % (want, box.box_text()))
+        box = s.display.wait_box(process, "the extraction's overwrite question naming the file", want)
         s.display.screenshot("overwrite-" + answer)
         s.display.click(box.button(answer))
         check(s.finish(process) == 0, "the extraction ends with 0 after %s" % answer)
@@ -328,20 +372,17 @@ def cancel_extraction(s):
     files = many_files(400)
     exe = s.self_extractor(files, ["/nosplashonextract"])
     process = s.start(exe, ["dest"])
-    status = s.display.wait_for(
-        lambda: [w for w in s.display.windows(STATUS_CLASS)
-                 if w.item(ITEM_STATUS_LINE) and w.item(ITEM_STATUS_LINE).text == "Extracting..."],
-        "the status window to show the extraction", process)[0]
-    check(status.item(ITEM_OUTPUT).text == s.native_path(s.path("dest")), "the status window names the destination")
+    status = s.display.status_window("the status window to show the extraction", process,
+                                     lambda w: w.text(ITEM_STATUS_LINE) == "Extracting...")
+    destination = s.native_path(s.path("dest"))
+    s.display.status_window("the status window to name the destination", process,
+                            lambda w: w.text(ITEM_OUTPUT) == destination)
     s.display.screenshot("extracting")
     s.display.key(status, "Escape")
-    box = s.display.wait_box(process, "the cancel question")
-    check(box.box_text() == CANCEL_QUESTION, "Escape should ask %r, got %r" % (CANCEL_QUESTION, box.box_text()))
+    box = s.display.wait_box(process, "Escape to ask the cancel question", CANCEL_QUESTION)
     s.display.screenshot("cancel-question")
     s.display.click(box.button("Yes"))
-    box = s.display.wait_for(lambda: [b for b in s.display.boxes() if b.box_text() != CANCEL_QUESTION],
-                             "the message after the cancel", process)[0]
-    check(box.box_text() == "Unable to extract files", "a cancel is reported, got %r" % box.box_text())
+    box = s.display.wait_box(process, "the cancel to be reported", "Unable to extract files")
     s.display.screenshot("unable-to-extract")
     s.display.click(box.button("OK"))
     check(s.finish(process) == 0, "a cancelled extraction ends with 0")
@@ -357,12 +398,12 @@ def force_delete_prompt(s):
     exe = s.self_extractor(e2e.SAMPLE, ["/nosplashonextract", "/deleteafter", "/forcedeleteprompt",
                                         "/e", "cmd /c exit 0"])
     process = s.start(exe, [])
-    status = s.display.wait_for(
-        lambda: [w for w in s.display.windows(STATUS_CLASS) if w.item(ITEM_CONTINUE) and w.item(ITEM_CONTINUE).visible],
-        "the Continue button", process)[0]
-    hint = status.item(ITEM_HINT)
-    check(hint.visible and hint.text == CONTINUE_HINT, "the hint should show beside Continue, got %r" % hint.text)
-    check(status.item(ITEM_STATUS_LINE).text == "Executing...", "the status line says the command ran")
+    status = s.display.status_window("the Continue button", process,
+                                     lambda w: w.shown(ITEM_CONTINUE))
+    s.display.status_window("the hint to show beside Continue", process,
+                            lambda w: w.shown(ITEM_CONTINUE_HINT) and w.text(ITEM_CONTINUE_HINT) == CONTINUE_HINT)
+    s.display.status_window("the status line to say the command ran", process,
+                            lambda w: w.text(ITEM_STATUS_LINE) == "Executing...")
     s.display.screenshot("continue")
     left = s.temporary_dirs()
     check(len(left) == 1 and os.path.isfile(os.path.join(left[0], "readme.txt")),
@@ -379,9 +420,8 @@ def force_delete_prompt(s):
 def failed_launch_box(s):
     exe = s.self_extractor(e2e.SAMPLE, ["/nosplashonextract", "/e", "no-such-program.exe /s"])
     process = s.start(exe, ["dest"])
-    box = s.display.wait_box(process, "the error box")
     want = 'Error (-8002): Unable to open launch "no-such-program.exe /s dest".\r\n'
-    check(box.box_text().rstrip() == want.rstrip(), "the box should say %r, got %r" % (want, box.box_text()))
+    box = s.display.wait_box(process, "the error box", want)
     s.display.screenshot("launch-error")
     s.display.click(box.button("OK"))
     status = s.finish(process)

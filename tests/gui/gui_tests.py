@@ -3,7 +3,8 @@
 
 Each case starts ui_probe (which drives the dispatcher and prints what it was
 answered), finds its windows with xdotool, works them with keys and clicks,
-checks what happened and saves a screenshot of each window it meets.
+checks what happened and saves a screenshot of each window it meets. Every
+check of a window waits, with a deadline, for the state it checks.
 Without a window manager windows are found by name and focused with
 `windowfocus`; `windowactivate` cannot work.
 
@@ -20,9 +21,14 @@ import sys
 import threading
 import time
 
+import resource_ids
+import waiting
+
+IDS = resource_ids.load()
 TITLE = "QPK2EXE GUI Probe"
 SKIP = 77
-WAIT = 60.0  # generous bound for a window to appear or go under Wine
+WAIT = 60.0  # generous bound for a window to appear, change or go under Wine
+SPLASH_SECONDS = 3.0  # the splash closes itself this long after it is shown
 
 
 class Failure(Exception):
@@ -44,14 +50,8 @@ def find_windows(name):
     return [w for w in out.split() if w]
 
 
-def wait_for(predicate, what, timeout=WAIT):
-    end = time.monotonic() + timeout
-    while time.monotonic() < end:
-        value = predicate()
-        if value:
-            return value
-        time.sleep(0.2)
-    raise Failure("timed out waiting for " + what)
+def wait_until(predicate, what, timeout=WAIT):
+    return waiting.wait_until(predicate, what, timeout, Failure)
 
 
 def geometry(window):
@@ -67,9 +67,10 @@ def screen_size():
     return int(width), int(height)
 
 
-def expect_centred(window, what):
-    """The centring rule: half the difference of the work area's size and the
-    window's. Under Xvfb without a task bar the work area is the screen."""
+def centred(window, what):
+    """The window's geometry, checked against the centring rule: half the
+    difference of the work area's size and the window's. Under Xvfb without a
+    task bar the work area is the screen."""
     x, y, width, height = geometry(window)
     screen_w, screen_h = screen_size()
     want = ((screen_w - width) // 2, (screen_h - height) // 2)
@@ -80,14 +81,20 @@ def expect_centred(window, what):
     return x, y, width, height
 
 
+def expect_centred(window, what):
+    return wait_until(lambda: centred(window, what), what + " centred")
+
+
 class Probe:
     """The probe program under Wine, with its output lines in a queue."""
 
     def __init__(self, args, mode):
+        self.started = time.monotonic()
         self.process = subprocess.Popen([args.wine_run, args.prefix, args.probe, mode],
                                         stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
         self.lines = queue.Queue()
-        threading.Thread(target=self._read, daemon=True).start()
+        self.reader = threading.Thread(target=self._read, daemon=True)
+        self.reader.start()
 
     def _read(self):
         for line in self.process.stdout:
@@ -113,6 +120,15 @@ class Probe:
 
     def wait_exit(self, timeout=WAIT):
         return self.process.wait(timeout=timeout)
+
+    def last_lines(self):
+        """Every line not yet taken, once the ended probe's output has been
+        read to its end (bounded: a process it started might hold the pipe)."""
+        self.reader.join(timeout=10)
+        lines = []
+        while not self.lines.empty():
+            lines.append(self.lines.get_nowait())
+        return lines
 
     def stop(self):
         if self.process.poll() is None:
@@ -144,21 +160,21 @@ def case_status_cancel(args):
     probe = Probe(args, "status")
     try:
         probe.expect_line("ready")
-        status = wait_for(lambda: find_windows(TITLE), "the status window")[0]
+        status = wait_until(lambda: find_windows(TITLE), "the status window")[0]
         expect_centred(status, "the status window")
         screenshot(args, "status_window")
 
         press(status, "Escape")
-        question = wait_for(lambda: other_window([status]), "the cancel question")
+        question = wait_until(lambda: other_window([status]), "the cancel question")
         screenshot(args, "cancel_question")
         press(question, "n")
-        wait_for(lambda: question not in find_windows(TITLE), "the question to close after No")
-        check(status in find_windows(TITLE), "No must leave the status window open")
+        wait_until(lambda: question not in find_windows(TITLE), "the question to close after No")
+        wait_until(lambda: status in find_windows(TITLE), "the status window to stay open after No")
         line = probe.no_line()
         check(line is None, "No must let the run go on, but the probe said %r" % line)
 
         press(status, "Escape")
-        question = wait_for(lambda: other_window([status]), "the cancel question again")
+        question = wait_until(lambda: other_window([status]), "the cancel question again")
         press(question, "Return")  # Yes is the default button
         probe.expect_line("result -308")
         check(probe.wait_exit() == 0, "the probe should end normally")
@@ -169,9 +185,9 @@ def case_status_cancel(args):
 def case_continue(args):
     probe = Probe(args, "continue")
     try:
-        item = probe.expect_line(r"item 1007 (-?\d+) (-?\d+) (\d+) (\d+)")
+        item = probe.expect_line(r"item %d (-?\d+) (-?\d+) (\d+) (\d+)" % IDS.ITEM_CONTINUE)
         probe.expect_line("ready")
-        wait_for(lambda: find_windows(TITLE), "the status window")
+        wait_until(lambda: find_windows(TITLE), "the status window")
         screenshot(args, "continue_shown")
         x, y, width, height = (int(v) for v in item.groups())
         xdotool("mousemove", "--sync", str(x + width // 2), str(y + height // 2))
@@ -187,13 +203,13 @@ def case_about(args):
     probe = Probe(args, "about")
     try:
         probe.expect_line("ready")
-        status = wait_for(lambda: find_windows(TITLE), "the status window")[0]
-        about = wait_for(lambda: find_windows("^About$"), "the About box")[0]
+        status = wait_until(lambda: find_windows(TITLE), "the status window")[0]
+        about = wait_until(lambda: find_windows("^About$"), "the About box")[0]
         expect_centred(about, "the About box")
         screenshot(args, "about_box")
         press(about, "Return")
-        wait_for(lambda: not find_windows("^About$"), "the About box to close on OK")
-        check(status in find_windows(TITLE), "the status window carries on after About")
+        wait_until(lambda: not find_windows("^About$"), "the About box to close on OK")
+        wait_until(lambda: status in find_windows(TITLE), "the status window to carry on after About")
         line = probe.no_line()
         check(line is None, "closing About is no cancel, but the probe said %r" % line)
     finally:
@@ -201,22 +217,46 @@ def case_about(args):
 
 
 def splash_window():
-    return find_windows("^SplashClass$")
+    return find_windows("^%s$" % re.escape(IDS.SPLASH_WINDOW_CLASS))
+
+
+def wait_splash(probe):
+    """The splash window, and a time at which it was not shown yet: the start
+    of the last search that missed it, else the probe's start. Its timer starts
+    once it is shown, so before that time plus SPLASH_SECONDS only something
+    else can have closed it."""
+    not_shown = probe.started
+
+    def find():
+        nonlocal not_shown
+        searched = time.monotonic()
+        found = splash_window()
+        if not found:
+            not_shown = searched
+        return found
+
+    return wait_until(find, "the splash window")[0], not_shown
 
 
 def case_splash_click(args):
     probe = Probe(args, "splash")
     try:
-        splash = wait_for(splash_window, "the splash window")[0]
-        shown = time.monotonic()
-        x, y, width, height = expect_centred(splash, "the splash")
-        check(abs(width - 400) <= 2 and abs(height - 300) <= 2,
-              "the splash should be the bitmap's 400x300 (less its border), not %dx%d" % (width, height))
+        splash, not_shown = wait_splash(probe)
+
+        def placed():
+            x, y, width, height = centred(splash, "the splash")
+            check(abs(width - 400) <= 2 and abs(height - 300) <= 2,
+                  "the splash should be the bitmap's 400x300 (less its border), not %dx%d" % (width, height))
+            return x, y, width, height
+
+        x, y, width, height = wait_until(placed, "the splash centred at its bitmap's size")
         screenshot(args, "splash")
         press(splash, "space")
-        if time.monotonic() - shown < 2.0:  # well before its own timer
-            time.sleep(0.3)
-            check(splash in splash_window(), "a key must not close the splash")
+        time.sleep(0.3)  # lets the key arrive
+        kept = splash in splash_window()
+        # Gone before its timer could have ended it: the key closed it. Later
+        # the look proves nothing either way.
+        check(kept or time.monotonic() >= not_shown + SPLASH_SECONDS, "a key must not close the splash")
         xdotool("mousemove", "--sync", str(x + width // 2), str(y + height // 2))
         xdotool("click", "1")
         probe.expect_line("splash gone")
@@ -228,10 +268,10 @@ def case_splash_click(args):
 def case_splash_timer(args):
     probe = Probe(args, "splash")
     try:
-        wait_for(splash_window, "the splash window")
+        wait_until(splash_window, "the splash window")
         # It closes itself after about 3 s; the bound only guards a hang.
         probe.expect_line("splash gone", timeout=30)
-        check(not splash_window(), "the splash window should be gone")
+        wait_until(lambda: not splash_window(), "the splash window to be gone")
     finally:
         probe.stop()
 
@@ -240,12 +280,12 @@ def case_error(args):
     probe = Probe(args, "error")
     try:
         probe.expect_line("ready")
-        box = wait_for(lambda: find_windows(TITLE), "the error box")[0]
+        box = wait_until(lambda: find_windows(TITLE), "the error box")[0]
         screenshot(args, "error_box")
         press(box, "Return")
         status = probe.wait_exit()
         check(status in (255, -1), "a fatal error must end with exit status -1, not %d" % status)
-        check(probe.no_line() != "error returned", "ui_report_error must not return")
+        check("error returned" not in probe.last_lines(), "ui_report_error must not return")
     finally:
         probe.stop()
 

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "ui/resource_ids.h"
+
 bool probe_item_rect(void* window, int item, int* x, int* y, int* width, int* height) {
   RECT rect;
   HWND control = GetDlgItem(static_cast<HWND>(window), item);
@@ -15,4 +17,4 @@ bool probe_item_rect(void* window, int item, int* x, int* y, int* width, int* he
   return true;
 }
 
-void probe_open_about(void* window) { PostMessageA(static_cast<HWND>(window), WM_SYSCOMMAND, 1, 0); }
+void probe_open_about(void* window) { PostMessageA(static_cast<HWND>(window), WM_SYSCOMMAND, MENU_ABOUT, 0); }

@@ -6,6 +6,7 @@
 
 #include "tests/gui/probe_windows.h"
 #include "ui/bitmap.h"
+#include "ui/resource_ids.h"
 #include "ui/ui.h"
 #include "ui/window.h"
 
@@ -60,7 +61,7 @@ int run_continue() {
 
 int run_bitmap() {
   const void* bitmap = nullptr;
-  int status = ui_load_bitmap(nullptr, "MyBitmap", &bitmap);
+  int status = ui_load_bitmap(nullptr, RESOURCE_NAME(RESOURCE_SPLASH_BITMAP), &bitmap);
   if (status != 0) {
     printf("bitmap %d\n", status);
     return 1;

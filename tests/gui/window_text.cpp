@@ -3,8 +3,11 @@
 // the status window shows. One line per window or item:
 //   window HWND CLASS X Y WIDTH HEIGHT
 //   item ID CLASS VISIBLE X Y WIDTH HEIGHT TEXT
+//   unread ID          (after an item whose text could not be read in time)
 // Rectangles are in screen coordinates; in the text a backslash, carriage
-// return, line feed and tab are written as \\, \r, \n and \t.
+// return, line feed and tab are written as \\, \r, \n and \t. A busy
+// program may not answer in time: its text is then left empty and marked
+// unread, so that a reader can tell it from an empty text and look again.
 // Usage: window_text TITLE   (exit 0 also when nothing matches)
 #include <windows.h>
 
@@ -30,15 +33,16 @@ void print_escaped(const char* text) {
 }
 
 // The text of a window of another process: asked for with a bounded wait,
-// so that a program that stopped answering cannot hang the reader.
-void read_text(HWND window, char* out, int size) {
+// so that a program that stopped answering cannot hang the reader. False
+// when no answer came; the text is then empty.
+bool read_text(HWND window, char* out, int size) {
   out[0] = '\0';
   DWORD_PTR copied = 0;
-  if (!SendMessageTimeoutA(window, WM_GETTEXT, static_cast<WPARAM>(size), reinterpret_cast<LPARAM>(out),
-                           SMTO_ABORTIFHUNG, READ_TIMEOUT_MS, &copied)) {
-    out[0] = '\0';
-  }
+  bool answered = SendMessageTimeoutA(window, WM_GETTEXT, static_cast<WPARAM>(size), reinterpret_cast<LPARAM>(out),
+                                      SMTO_ABORTIFHUNG, READ_TIMEOUT_MS, &copied) != 0;
+  if (!answered) out[0] = '\0';
   out[size - 1] = '\0';
+  return answered;
 }
 
 void print_rect(HWND window) {
@@ -51,12 +55,14 @@ BOOL CALLBACK print_item(HWND item, LPARAM) {
   char name[CLASS_SIZE] = "";
   GetClassNameA(item, name, CLASS_SIZE);
   static char text[TEXT_SIZE];
-  read_text(item, text, TEXT_SIZE);
-  printf("item %d %s %d", GetDlgCtrlID(item), name, IsWindowVisible(item) ? 1 : 0);
+  bool answered = read_text(item, text, TEXT_SIZE);
+  int id = GetDlgCtrlID(item);
+  printf("item %d %s %d", id, name, IsWindowVisible(item) ? 1 : 0);
   print_rect(item);
   putchar(' ');
   print_escaped(text);
   putchar('\n');
+  if (!answered) printf("unread %d\n", id);
   return TRUE;
 }
 

@@ -1,8 +1,10 @@
-// The splash window: the bitmap "MyBitmap" at its own size, centred, on top,
-// closing itself after 3000 ms or at the first left click.
+// The splash window: the bitmap resource RESOURCE_SPLASH_BITMAP at its own
+// size, centred, on top, closing itself after 3000 ms or at the first left
+// click.
 #include <cstdlib>
 
 #include "ui/bitmap.h"
+#include "ui/resource_ids.h"
 #include "ui/win32/windows_ui.h"
 
 constexpr UINT_PTR SPLASH_TIMER = 0;
@@ -23,7 +25,7 @@ void ui_draw_bitmap(HDC dc, int x, int y, const void* bitmap) {
 LRESULT CALLBACK splash_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_CREATE: {
-      ui_load_bitmap(GetModuleHandleA(nullptr), "MyBitmap", &splash_bitmap);
+      ui_load_bitmap(GetModuleHandleA(nullptr), RESOURCE_NAME(RESOURCE_SPLASH_BITMAP), &splash_bitmap);
       // Without a bitmap the window stays 0 by 0 and still closes on time.
       int width = 0;
       int height = 0;

@@ -4,7 +4,6 @@
 #include "ui/win32/windows_ui.h"
 #include "ui/window.h"
 
-constexpr UINT_PTR ABOUT_COMMAND = 1;
 constexpr UINT CLASS_STYLE = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_SAVEBITS;
 
 void ui_center_window(HWND window) {
@@ -37,7 +36,7 @@ LRESULT CALLBACK status_window_proc(HWND window, UINT message, WPARAM wparam, LP
       SetWindowTextA(window, ui_title());
       HMENU menu = GetSystemMenu(window, FALSE);
       AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
-      AppendMenuA(menu, MF_STRING, ABOUT_COMMAND, "About...");
+      AppendMenuA(menu, MF_STRING, MENU_ABOUT, "About...");
       ui_status_created();
       break;
     }
@@ -45,8 +44,8 @@ LRESULT CALLBACK status_window_proc(HWND window, UINT message, WPARAM wparam, LP
       ui_status_command(window, static_cast<unsigned>(wparam));
       break;
     case WM_SYSCOMMAND:
-      if (LOWORD(wparam) == ABOUT_COMMAND)
-        DialogBoxParamA(ui_module(ui_instance()), "About", window, about_proc, 0);
+      if (LOWORD(wparam) == MENU_ABOUT)
+        DialogBoxParamA(ui_module(ui_instance()), RESOURCE_NAME(RESOURCE_ABOUT_DIALOG), window, about_proc, 0);
       break;
     default:
       break;
@@ -71,7 +70,7 @@ void window_register_classes() {
   status.lpfnWndProc = status_window_proc;
   status.cbWndExtra = DLGWINDOWEXTRA;
   status.hInstance = module;
-  status.hIcon = LoadIconA(ui_module(ui_instance()), "DEMO");
+  status.hIcon = LoadIconA(ui_module(ui_instance()), RESOURCE_NAME(RESOURCE_ICON));
   status.hCursor = LoadCursorA(nullptr, IDC_ARROW);
   status.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
   status.lpszClassName = STATUS_CLASS;

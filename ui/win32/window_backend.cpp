@@ -8,7 +8,7 @@ HINSTANCE ui_module(void* instance) {
 }
 
 ui_window window_create_status(void* instance) {
-  HWND window = CreateDialogParamA(ui_module(instance), "QPK2EXE", nullptr, nullptr, 0);
+  HWND window = CreateDialogParamA(ui_module(instance), RESOURCE_NAME(RESOURCE_STATUS_DIALOG), nullptr, nullptr, 0);
   if (window != nullptr) ShowWindow(window, SW_SHOW);
   return window;
 }

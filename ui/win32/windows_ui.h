@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "ui/resource_ids.h"
+
 // The module dialogs and resources come from: the stored instance, or the
 // program's own module when none was stored.
 HINSTANCE ui_module(void* instance);
@@ -18,5 +20,5 @@ void ui_draw_bitmap(HDC dc, int x, int y, const void* bitmap);
 LRESULT CALLBACK status_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 LRESULT CALLBACK splash_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
-constexpr char STATUS_CLASS[] = "StatusClass";
-constexpr char SPLASH_CLASS[] = "SplashClass";
+constexpr char STATUS_CLASS[] = STATUS_WINDOW_CLASS;
+constexpr char SPLASH_CLASS[] = SPLASH_WINDOW_CLASS;
