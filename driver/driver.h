@@ -12,7 +12,7 @@
 
 constexpr int ERROR_COPY_STUB = -2;
 // The program's own path does not fit its 256-byte buffer.
-constexpr int ERROR_PROGRAM_PATH = -8008;
+constexpr int ERROR_PROGRAM_PATH_TOO_LONG = -8008;
 // A text assembled by the driver (a command line, a path) does not fit.
 constexpr int ERROR_TEXT_TOO_LONG = -8009;
 

@@ -89,7 +89,7 @@ int driver_run(int argc, char** argv) {
   if (options_init() < 0) ui_report_error(ERROR_OPTION_STORE, "Fatal Error");
   int status = g_command_line_status < 0 ? g_command_line_status : options_parse(argc, argv);
   ui_set_status_allowed(option_is_set("nostatus") == 0);
-  if (argv[0][0] == '\0') ui_report_error(ERROR_PROGRAM_PATH, "Program path too long");
+  if (argv[0][0] == '\0') ui_report_error(ERROR_PROGRAM_PATH_TOO_LONG, "Program path too long");
   // The program's own file carrying an archive makes it a self-extractor.
   const bool self_extractor = archive_open(argv[0], ARCHIVE_OPEN_READ) == 0;
   int exit_status = EXIT_STATUS_FAILURE;

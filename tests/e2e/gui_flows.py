@@ -334,7 +334,8 @@ def builder_overwrite(s):
                                 lambda w: w.text(ITEM_OUTPUT) == output)
         s.display.screenshot("overwrite-question")
         s.display.click(box.button(answer))
-        check(s.finish(process) == 0, "the builder ends with 0 after %s" % answer)
+        expected = 0 if answer == "Yes" else 255
+        check(s.finish(process) == expected, "the builder ends with %d after %s" % (expected, answer))
         # The program has ended: its windows can only be on their way out.
         s.display.wait_until(lambda: s.display.boxes() == [], "no message to follow the answer %s" % answer)
         data = read(s.path("data.exe"))
@@ -385,7 +386,7 @@ def cancel_extraction(s):
     box = s.display.wait_box(process, "the cancel to be reported", "Unable to extract files")
     s.display.screenshot("unable-to-extract")
     s.display.click(box.button("OK"))
-    check(s.finish(process) == 0, "a cancelled extraction ends with 0")
+    check(s.finish(process) == 255, "a cancelled extraction ends with -1")
     written = sorted(os.listdir(s.path("dest")))
     check(0 < len(written) < len(files), "some files but not all should be written, got %d" % len(written))
     check(written == sorted(files)[:len(written)], "the files written are the first ones, in order")
