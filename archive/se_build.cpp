@@ -29,8 +29,9 @@ int copy_parameter(const char* word, char* field, size_t field_size) {
   char value[OPTION_PARAMETER_SIZE] = {};
   int status = option_parameter(word, value);
   if (status < 0) return status;
-  if (strlen(value) >= field_size) return ERROR_WORD_TOO_LONG;
-  snprintf(field, field_size, "%s", value);
+  size_t length = strlen(value);
+  if (length >= field_size) return ERROR_WORD_TOO_LONG;
+  memcpy(field, value, length + 1);  // fits: checked above
   return 0;
 }
 
