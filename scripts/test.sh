@@ -22,28 +22,20 @@ if [ -z "${DISPLAY:-}" ]; then
   done
 fi
 
-run_preset() {
-  echo "=== $1 ==="
-  cmake --preset "$1" >/dev/null
-  cmake --build --preset "$1" -j"$jobs"
-  ctest --preset "$1" -j"$jobs"
-}
-
-run_preset native
-run_preset asan
+# Each target is one workflow preset: configure, build, test (CMakePresets.json).
+export CMAKE_BUILD_PARALLEL_LEVEL=$jobs
+cmake --workflow --preset native
+cmake --workflow --preset asan
 
 # The 32-bit Windows product is always built. Its tests run under 32-bit Wine
-# where the kernel can execute 32-bit programs; elsewhere the same sources are
-# built for 64-bit Windows and the Windows suite runs there under 64-bit Wine,
-# while the 32-bit build keeps the checks that need no emulator (resources).
+# where the kernel can execute 32-bit programs; elsewhere only its tests that
+# need no emulator run (resources, imports), and the Windows suite runs on the
+# 64-bit build of the same sources under 64-bit Wine.
 if /usr/lib/wine/wine --version >/dev/null 2>&1; then
-  run_preset win32
+  cmake --workflow --preset win32
 else
-  echo "=== win32 (build and resource checks; this kernel cannot run 32-bit programs) ==="
-  cmake --preset win32 >/dev/null
-  cmake --build --preset win32 -j"$jobs"
-  ctest --preset win32 -L no-emulator
-  run_preset win64
+  cmake --workflow --preset win32-no-emulator
+  cmake --workflow --preset win64
 fi
 
 echo "=== fuzz ==="
