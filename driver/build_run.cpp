@@ -47,15 +47,15 @@ bool name_files(int count, char* archive, char* output) {
 const char* open_inputs(const char* program, const char* archive, file_handle* stub, file_handle* input) {
   if (file_open(program, stub, FILE_MODE_READ) != 0) return "Error copying self-extractor";
   if (file_open(archive, input, FILE_MODE_READ) != 0) return "ERROR: Unable to open the archive \"%s\"";
-  archive_bounds bounds;
-  if (archive_locate(*input, &bounds) != 0 || bounds.start != 0) return "ERROR: \"%s\" is not a QPK archive";
+  // A size of 2 GiB or more is reported as -1, which counts as too large.
   int stub_size = 0, archive_size = 0;
   file_size(*stub, &stub_size);
   file_size(*input, &archive_size);
   const uint64_t total = uint64_t{static_cast<uint32_t>(stub_size)} + sizeof(option_block) +
                          static_cast<uint32_t>(archive_size) + TRAILER_SIZE;
-  if (stub_size < 0 || total > static_cast<uint64_t>(INT32_MAX))
-    return "ERROR: \"%s\" is too large for a self-extractor";
+  if (total > static_cast<uint64_t>(INT32_MAX)) return "ERROR: \"%s\" is too large for a self-extractor";
+  archive_bounds bounds;
+  if (archive_locate(*input, &bounds) != 0 || bounds.start != 0) return "ERROR: \"%s\" is not a QPK archive";
   return nullptr;
 }
 
