@@ -1,10 +1,11 @@
 """Whole-process cases of failing runs: what a failure leaves behind (nothing
 half-written, no temporary folder, no clean-up key), the exit status it ends
 with, a self-extractor cut short, links below the destination, signals while
-a run waits. Registered in e2e.py's
+a run waits, and where the log library is loaded from. Registered in e2e.py's
 case table; run through e2e.py."""
 import os
 import random
+import shutil
 import signal
 import struct
 import subprocess
@@ -280,3 +281,32 @@ def signals_end_the_wait(s):
         check(s.temporary_dirs() == [], "%s: no temporary folder may be left: %s" % (sent.name, s.temporary_dirs()))
         check(s.cleanup_keys() == [], "%s: no clean-up key may be left: %s" % (sent.name, s.cleanup_keys()))
 
+
+@case("posix")
+def log_library_search(s):
+    """The log library is found by the system's library search, never beside
+    the program."""
+    library = os.path.join(os.path.dirname(s.program), "libqorlog32.so")
+    if not os.path.isfile(library):
+        raise Skip("the log library is not built")
+    app, lib = s.path("app"), s.path("lib")
+    os.makedirs(app)
+    os.makedirs(lib)
+    shutil.copy(s.program, app)
+    shutil.copy(library, lib)
+    log = s.path("log.txt")
+    s.env["QORLOG32_FILE"] = log
+    s.env.pop("LD_LIBRARY_PATH", None)
+    for beside, search_path, logged in ((True, None, False), (False, lib, True)):
+        if beside:
+            shutil.copy(library, app)
+        elif os.path.exists(os.path.join(app, "libqorlog32.so")):
+            os.remove(os.path.join(app, "libqorlog32.so"))
+        if os.path.exists(log):
+            os.remove(log)
+        env = dict(s.env, **({"LD_LIBRARY_PATH": search_path} if search_path else {}))
+        status, _, err = s.run(os.path.join(app, os.path.basename(s.program)), ["/nosplash"], env=env)
+        check(status == 0, "the usage run ends with 0, got %d: %s" % (status, err))
+        wrote = os.path.exists(log) and os.path.getsize(log) > 0
+        check(wrote == logged, "with the library %s: %s" % ("beside the program" if beside else
+                                                          "on LD_LIBRARY_PATH", "logged" if wrote else "no log"))
