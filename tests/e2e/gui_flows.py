@@ -315,7 +315,7 @@ def flow(function):
 
 # The e2e cases whose programs show message boxes on Windows.
 for _name in ("usage_text", "option_errors", "missing_archive", "overwrite_refused", "damaged_option_block",
-              "command_too_long", "self_extractor_word_limits"):
+              "command_too_long", "self_extractor_word_limits", "unusable_archive", "cut_short"):
     CASES["box_" + _name] = e2e.CASES[_name][0]
 
 

@@ -1,0 +1,314 @@
+"""Whole-process cases of failing runs: what a failure leaves behind (nothing
+half-written, no temporary folder, no clean-up key), the exit status it ends
+with, a self-extractor cut short, links below the destination, signals while
+a run waits, and where the log library is loaded from. Registered in e2e.py's
+case table; run through e2e.py."""
+import os
+import random
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import time
+
+from e2e import SAMPLE, Failure, Skip, check, case, layout, read
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "hostile"))
+import faults  # noqa: E402  (the small file system helper)
+
+HEADER_SIZE = 146
+METHOD_DEFLATED = 1
+# A bound that only a hang reaches: the commands below sleep far longer.
+HANG_BOUND = 60
+
+
+def archive_entries(archive):
+    """(name, method, offset of the data in the archive, stored size) of each
+    entry of a well-formed archive."""
+    entries, at = [], 32
+    while at + HEADER_SIZE <= len(archive):
+        name = archive[at:at + 128].split(b"\0")[0].decode()
+        method, _, stored = struct.unpack("<HII", archive[at + 132:at + 142])
+        entries.append((name, method, at + HEADER_SIZE, stored))
+        at += HEADER_SIZE + stored
+    return entries
+
+
+def damage_last_entry(exe):
+    """Spoils 32 bytes near the end of the last entry's deflated data, so its
+    first blocks inflate and the last does not."""
+    _, _, archive, offset = layout(exe)
+    name, method, start, stored = archive_entries(archive)[-1]
+    check(method == METHOD_DEFLATED and stored > 200, "%s must be stored deflated to be damaged so" % name)
+    data = bytearray(read(exe))
+    for at in range(offset + start + stored - 40, offset + start + stored - 8):
+        data[at] ^= 0x5A
+    with open(exe, "wb") as f:
+        f.write(data)
+
+
+def tree(folder):
+    """{relative path: bytes} of every file below folder."""
+    found = {}
+    for parent, _, files in os.walk(folder):
+        for name in files:
+            path = os.path.join(parent, name)
+            found[os.path.relpath(path, folder).replace(os.sep, "/")] = read(path)
+    return found
+
+
+def write_files(folder, files):
+    for name, data in files.items():
+        os.makedirs(os.path.dirname(os.path.join(folder, name)), exist_ok=True)
+        with open(os.path.join(folder, name), "wb") as f:
+            f.write(data)
+
+
+def folder_state(folder):
+    """Names in folder with the contents of its small files, the sizes of
+    large ones (a sparse archive of 2 GiB is not read)."""
+    state = {}
+    for name in os.listdir(folder):
+        path = os.path.join(folder, name)
+        if os.path.isfile(path):
+            state[name] = read(path) if os.path.getsize(path) < (1 << 20) else os.path.getsize(path)
+        else:
+            state[name] = "folder"
+    return state
+
+
+# A last entry of several 64000-byte blocks, deflated.
+LONG_TEXT = b"".join(b"%06d: a line of the last file\n" % i for i in range(8000))
+
+
+# ---------------------------------------------------------------- builder
+
+@case("posix")
+def unusable_archive(s):
+    """Anything but a plain archive is refused before a byte is written, with
+    a message naming it: the folder stays as it was, an existing output
+    included, and no temporary file is left (a missing archive: see
+    missing_archive)."""
+    s.self_extractor(SAMPLE, name="setup")
+    with open(s.path("notes.txt"), "wb") as f:
+        f.write(b"just some text, no archive\n")
+    # A signed archive of nearly 2 GiB: with the program in front and the
+    # block, the trailer's offset would pass 2^31-1.
+    with open(s.path("huge.qpk"), "wb") as f:
+        f.write(b"QOR ARCHIVE FORMAT 2.0".ljust(32, b"\0"))
+        f.truncate((1 << 31) - 4096)
+    with open(s.path("kept.exe"), "wb") as f:
+        f.write(b"precious")
+    for word in ("notes.txt", "setup.exe", "huge.qpk"):
+        before = folder_state(s.root)
+        status, _, err = s.builder("/nosplash", word, "kept")
+        check(status == 255, "building from %s should end with -1, got %d" % (word, status))
+        check(word in err, "the refusal should name %s: %r" % (word, err))
+        after = folder_state(s.root)
+        check(after == before, "refusing %s must leave the folder as it was: %s became %s"
+              % (word, sorted(before), sorted(after)))
+
+
+@case("posix")
+def failed_build_keeps_output(s):
+    """A Yes to the overwrite question, then a disk too small for the
+    self-extractor: the existing output stays byte for byte and the
+    temporary file goes."""
+    import pexpect
+    s.make_archive(s.path("data.qpk"), s.payload(SAMPLE))
+    out = s.path("out")
+    os.makedirs(out)
+    check(os.path.getsize(s.program) > 256 * 1024, "the program must not fit the small disk")
+    try:
+        with faults.small_disk(out, size="256k"):
+            with open(os.path.join(out, "data.exe"), "wb") as f:
+                f.write(b"precious")
+            child = pexpect.spawn(s.program, ["/nosplash", "data.qpk", os.path.join(out, "data")], cwd=s.root,
+                                  env=s.env, timeout=HANG_BOUND)
+            child.expect("Overwrite\\?")
+            child.sendline("")  # Enter: Yes
+            child.expect(pexpect.EOF)
+            child.close()
+            check(child.exitstatus == 255, "a build that runs out of space ends with -1, got %s" % child.exitstatus)
+            check(os.listdir(out) == ["data.exe"], "only the old output may be left: %s" % os.listdir(out))
+            check(read(os.path.join(out, "data.exe")) == b"precious", "the old output must stay as it was")
+    except faults.Skip as reason:
+        raise Skip(str(reason))
+
+
+# ------------------------------------------------------------- extraction
+
+@case("posix")
+def cut_short(s):
+    """A self-extractor that lost its last bytes carries bytes past its
+    program image but no archive: damaged, whatever it holds. Cut back to the
+    program image alone it is the builder again."""
+    payload = dict(SAMPLE, **{"noise.bin": random.Random(7).randbytes(16384)})
+    exe = s.self_extractor(payload, ["/q1", "/e", marker_command(s)])
+    s.env["MARKER"] = s.native_path(s.path("marker"))
+    whole = read(exe)
+    stub = layout(exe)[0]
+    for cut in (3, 4096):
+        name = "cut%d.exe" % cut
+        with open(s.path(name), "wb") as f:
+            f.write(whole[:-cut])
+        os.chmod(s.path(name), 0o755)
+        status, _, err = s.extract(s.path(name), "dest")
+        check(status == 255, "a self-extractor short of %d bytes should end with -1, got %d" % (cut, status))
+        check("Error (-8001): Damaged self-extractor" in err, "and say why: %r" % err)
+        check(not os.path.exists(s.path("dest")) and not os.path.exists(s.path("marker")),
+              "nothing may be extracted or run")
+    with open(s.path("builder.exe"), "wb") as f:
+        f.write(stub)
+    os.chmod(s.path("builder.exe"), 0o755)
+    status, _, err = s.extract(s.path("builder.exe"))
+    check(status == 0 and "usage: QPK2EXE" in err, "the program image alone is the builder: %d %r" % (status, err))
+
+
+def marker_command(s):
+    return "cmd /c echo ran> %MARKER%" if s.win32 else 'touch "$MARKER" #'
+
+
+@case("posix", "win32")
+def damaged_last_entry(s):
+    """The last entry's data fails while it is written: a new file is removed,
+    an existing one keeps its old contents, a whole one before it is
+    replaced, and a /deleteafter run leaves no folder and no key."""
+    files = {"a.txt": b"new a\n", "z.txt": LONG_TEXT}
+    table = [("fresh", ["/q1"], {}),
+             ("existing", ["/q1", "/y"], {"a.txt": b"old a\n", "z.txt": b"old z\n"}),
+             ("deleted", ["/q1", "/deleteafter"], None)]
+    for name, options, existing in table:
+        exe = s.self_extractor(files, options + ["/e", marker_command(s)], name=name)
+        damage_last_entry(exe)
+        s.env["MARKER"] = s.native_path(s.path(name + ".ran"))
+        words = []
+        if existing is not None:
+            write_files(s.path(name + "-dest"), existing)
+            words = [name + "-dest"]
+        status, _, err = s.extract(exe, *words)
+        check(status == 255, "%s: a failed extraction ends with -1, got %d: %s" % (name, status, err))
+        check(not os.path.exists(s.path(name + ".ran")), "%s: the command must not run" % name)
+        if existing is None:
+            check(s.temporary_dirs() == [], "%s: no temporary folder may be left: %s" % (name, s.temporary_dirs()))
+            check(s.cleanup_keys() == [], "%s: no clean-up key may be left: %s" % (name, s.cleanup_keys()))
+        else:
+            expected = {"a.txt": files["a.txt"]}
+            expected.update({n: d for n, d in existing.items() if n == "z.txt"})
+            got = tree(s.path(name + "-dest"))
+            check(got == expected, "%s: the destination should hold %s, holds %s"
+                  % (name, {n: d[:10] for n, d in expected.items()}, {n: d[:10] for n, d in got.items()}))
+
+
+@case("posix", "win32")
+def command_status(s):
+    """A run that waits for its command (/deleteafter) ends with the
+    command's own status, and still cleans up."""
+    for code in (1, 7):
+        command = ("cmd /c exit %d" if s.win32 else "sh -c 'exit %d'") % code
+        exe = s.self_extractor(SAMPLE, ["/q1", "/deleteafter", "/e", command], name="exit%d" % code)
+        status, _, err = s.extract(exe)
+        check(status == code, "the command's status %d should be the run's, got %d: %s" % (code, status, err))
+        check(s.temporary_dirs() == [] and s.cleanup_keys() == [], "the run still cleans up: %s %s" % (s.temporary_dirs(), s.cleanup_keys()))
+
+
+def wine_reports_links(s, folder):
+    """Whether Windows programs under this Wine see the links in folder as
+    links (dir marks them <SYMLINKD> or <JUNCTION>) rather than as the
+    folders they point to (<DIR>)."""
+    done = subprocess.run([s.wine_run, s.prefix, "cmd", "/c", "dir", s.native_path(folder)],
+                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, env=s.env, timeout=120)
+    listing = done.stdout.decode(errors="replace")
+    return "<SYMLINK" in listing or "<JUNCTION>" in listing
+
+
+@case("posix", "win32")
+def never_through_a_link(s):
+    """Below the destination nothing is written through a link: a linked
+    folder fails the entry; a linked target is itself replaced."""
+    outside = s.path("outside")
+    write_files(outside, {"keep.txt": b"outside\n"})
+    quiet = ["/q1"] if s.win32 else []  # a message box would wait for a click
+    exe = s.self_extractor({"sub/x.txt": b"entry\n"}, quiet, name="folder")
+    os.makedirs(s.path("dest1"))
+    os.symlink(outside, s.path("dest1", "sub"))
+    if s.win32 and not wine_reports_links(s, s.path("dest1")):
+        raise Skip("this Wine shows a link to a folder as the folder itself (<DIR>)")
+    status, _, err = s.extract(exe, "dest1")
+    check(status == 255, "extracting through a linked folder should fail with -1, got %d" % status)
+    check(s.win32 or "Unable to extract files" in err, "the user should read why: %r" % err)
+    check(tree(outside) == {"keep.txt": b"outside\n"}, "nothing may be written outside: %s" % tree(outside))
+
+    exe = s.self_extractor({"x.txt": b"entry\n"}, ["/q1", "/y"], name="file")
+    os.makedirs(s.path("dest2"))
+    os.symlink(os.path.join(outside, "keep.txt"), s.path("dest2", "x.txt"))
+    status, _, err = s.extract(exe, "dest2")
+    check(status == 0, "replacing a linked target should succeed, got %d: %s" % (status, err))
+    target = s.path("dest2", "x.txt")
+    check(not os.path.islink(target) and read(target) == b"entry\n", "the link itself becomes the entry's file")
+    check(tree(outside) == {"keep.txt": b"outside\n"}, "the file behind the link stays as it was")
+
+
+@case("posix")
+def signals_end_the_wait(s):
+    """SIGTERM, SIGHUP, and SIGINT with nobody to ask, while a /deleteafter
+    run waits for its command: the run ends with -1 and cleans up."""
+    s.env["MARKER"] = s.path("started")
+    exe = s.self_extractor(SAMPLE, ["/q1", "/deleteafter", "/e", 'touch "$MARKER"; exec sleep 300'])
+    for sent in (signal.SIGTERM, signal.SIGHUP, signal.SIGINT):
+        if os.path.exists(s.path("started")):
+            os.remove(s.path("started"))
+        # A session of its own: no terminal, and its command can be ended.
+        process = subprocess.Popen([exe], cwd=s.root, env=s.env, stdin=subprocess.DEVNULL,
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+        try:
+            deadline = time.monotonic() + HANG_BOUND
+            while not os.path.exists(s.path("started")) and process.poll() is None and time.monotonic() < deadline:
+                time.sleep(0.05)
+            check(process.poll() is None and os.path.exists(s.path("started")),
+                  "the run should be waiting for its command")
+            process.send_signal(sent)
+            try:
+                status = process.wait(timeout=HANG_BOUND)
+            except subprocess.TimeoutExpired:
+                raise Failure("%s did not end the run" % sent.name)
+        finally:
+            try:
+                os.killpg(process.pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+            process.wait()
+        check(status == 255, "%s should end the run with -1, got %d" % (sent.name, status))
+        check(s.temporary_dirs() == [], "%s: no temporary folder may be left: %s" % (sent.name, s.temporary_dirs()))
+        check(s.cleanup_keys() == [], "%s: no clean-up key may be left: %s" % (sent.name, s.cleanup_keys()))
+
+
+@case("posix")
+def log_library_search(s):
+    """The log library is found by the system's library search, never beside
+    the program."""
+    library = os.path.join(os.path.dirname(s.program), "libqorlog32.so")
+    if not os.path.isfile(library):
+        raise Skip("the log library is not built")
+    app, lib = s.path("app"), s.path("lib")
+    os.makedirs(app)
+    os.makedirs(lib)
+    shutil.copy(s.program, app)
+    shutil.copy(library, lib)
+    log = s.path("log.txt")
+    s.env["QORLOG32_FILE"] = log
+    s.env.pop("LD_LIBRARY_PATH", None)
+    for beside, search_path, logged in ((True, None, False), (False, lib, True)):
+        if beside:
+            shutil.copy(library, app)
+        elif os.path.exists(os.path.join(app, "libqorlog32.so")):
+            os.remove(os.path.join(app, "libqorlog32.so"))
+        if os.path.exists(log):
+            os.remove(log)
+        env = dict(s.env, **({"LD_LIBRARY_PATH": search_path} if search_path else {}))
+        status, _, err = s.run(os.path.join(app, os.path.basename(s.program)), ["/nosplash"], env=env)
+        check(status == 0, "the usage run ends with 0, got %d: %s" % (status, err))
+        wrote = os.path.exists(log) and os.path.getsize(log) > 0
+        check(wrote == logged, "with the library %s: %s" % ("beside the program" if beside else
+                                                          "on LD_LIBRARY_PATH", "logged" if wrote else "no log"))
