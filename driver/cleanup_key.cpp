@@ -11,6 +11,9 @@
 
 namespace {
 
+constexpr int FOLDER_REMOVAL_ATTEMPTS = 10;
+constexpr uint32_t FOLDER_REMOVAL_PAUSE_MS = 100;
+
 // The target path is the current directory after a launch, and a current
 // directory cannot be removed on every platform: step out to its parent.
 void leave_target_path() {
@@ -44,5 +47,11 @@ void cleanup_extracted_paths() {
   // Only what lies inside the target path is this run's to delete.
   cleanup_walk(key_name, g_target_path);
   leave_target_path();
-  os_dir_remove(g_target_path);
+  // A command that has just ended may hold the folder as its current
+  // directory a moment longer (seen under Wine): try again briefly. A folder
+  // the command left files in stays.
+  for (int attempt = 0; attempt < FOLDER_REMOVAL_ATTEMPTS && !os_dir_remove(g_target_path); ++attempt) {
+    if (os_get_attributes(g_target_path) == OS_ATTR_INVALID) break;
+    os_sleep(FOLDER_REMOVAL_PAUSE_MS);
+  }
 }
