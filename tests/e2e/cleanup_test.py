@@ -28,6 +28,9 @@ def key_folder(s, process):
 def recorded_paths(folder):
     values = {}
     for name in os.listdir(folder) if os.path.isdir(folder) else []:
+        # A value is written under a temporary name and renamed into place.
+        if not name.isdigit():
+            continue
         with open(os.path.join(folder, name), "rb") as f:
             values[int(name)] = f.read().split(b"\0")[0].decode()
     return [values[index] for index in sorted(values)]
