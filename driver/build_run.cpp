@@ -24,7 +24,8 @@ struct path_parts {
 };
 
 // The archive and output names from one or two positional words: the
-// archive gets ".QPK" when it has no extension, the output always ".exe".
+// archive gets ".QPK" when it has no extension (on POSIX ".qpk" when only
+// that exists), the output always ".exe".
 bool name_files(int count, char* archive, char* output) {
   char second[PATH_SIZE] = "";
   if (positional_get(0, archive) < 0 || (count == 2 && positional_get(1, second) < 0)) return false;
@@ -34,6 +35,14 @@ bool name_files(int count, char* archive, char* output) {
     size_t length = strlen(archive);
     if (length + sizeof ".QPK" > PATH_SIZE) return false;
     memcpy(archive + length, ".QPK", sizeof ".QPK");
+#ifndef _WIN32
+    // Names are case-sensitive here: "data" also finds "data.qpk" when there
+    // is no "data.QPK".
+    if (file_exists(archive) != 0) {
+      memcpy(archive + length, ".qpk", sizeof ".qpk");
+      if (file_exists(archive) != 0) memcpy(archive + length, ".QPK", sizeof ".QPK");
+    }
+#endif
   }
   if (count == 2 && !path_split(second, parts.drive, parts.dir, parts.name, parts.ext)) return false;
   return path_join(output, PATH_SIZE, parts.drive, parts.dir, parts.name, ".exe");
@@ -125,8 +134,15 @@ int build_run(int /*argc*/, char** argv) {
   }
   file_handle stub = NO_FILE, input = NO_FILE;
   const char* failure = open_inputs(argv[0], archive, &stub, &input);
-  if (failure == nullptr && file_exists(output) == 0 && ui_notify(EVENT_OVERWRITE_QUERY, output) != 1) {
-    failure = "";  // the user keeps the existing output
+  const char* named = archive;  // the file a failure's message names
+  if (failure == nullptr && file_exists(output) == 0) {
+    // No is the answer when nobody can be asked; the job is then undone.
+    if (!ui_can_ask()) {
+      failure = "%s exists; not overwritten: no terminal to ask";
+      named = output;
+    } else if (ui_notify(EVENT_OVERWRITE_QUERY, output) != 1) {
+      failure = "";  // the user keeps the existing output
+    }
   }
   if (failure == nullptr) failure = build_output(argv[0], stub, input, block, g_target_path);
   if (stub != NO_FILE) file_close(stub);
@@ -134,7 +150,7 @@ int build_run(int /*argc*/, char** argv) {
   if (failure == nullptr) return EXIT_STATUS_SUCCESS;
   if (failure[0] != '\0') {
     char text[PATH_SIZE + 64];
-    snprintf(text, sizeof text, failure, archive);
+    snprintf(text, sizeof text, failure, named);
     ui_notify(EVENT_MESSAGE, text);
   }
   return EXIT_STATUS_FAILURE;

@@ -54,7 +54,14 @@ void cleanup_extracted_paths();
 // Copies text to out (size bytes) with every token replaced by value; 0, or
 // ERROR_TEXT_TOO_LONG when the result does not fit (out is then empty).
 int substitute_all(const char* token, const char* value, const char* text, char* out, size_t size);
-int expand_destination(const char* text, char* out, size_t size);
+// The text as one word of the command line a command is run with: on POSIX
+// quoted for /bin/sh ('...', a quote inside as '\''), so that spaces, quotes
+// and ; stay inside the word; on Win32 as it stands. 0, or
+// ERROR_TEXT_TOO_LONG (out empty) when it does not fit size bytes.
+int shell_word(const char* text, char* out, size_t size);
+// "$(Destination)" replaced by the target path, as one shell word when the
+// text is a command for the shell.
+int expand_destination(const char* text, char* out, size_t size, bool as_shell_word);
 
 #include "foundation/backend.h"
 
@@ -68,6 +75,9 @@ struct launch_record {
 // other command is created as a process with the target path as current
 // directory. False when nothing could be started.
 bool launch_command(const char* command_line, launch_record* out);
+// Whether the command opens a file by its association ("start X"): its words
+// then go to no shell.
+bool launch_is_start(const char* command_line);
 // Waits for the launched process, or (none, or a forced prompt) for the user
 // to close the status window, pumping messages between 250 ms sleeps. The
 // process's exit status when the wait saw it end, else 0.

@@ -15,6 +15,12 @@
 
 namespace {
 
+#ifdef _WIN32
+constexpr bool WAIT_FOR_EVERY_COMMAND = false;
+#else
+constexpr bool WAIT_FOR_EVERY_COMMAND = true;
+#endif
+
 
 // The block's text fields as zero-terminated texts, read only up to each
 // field's size whether or not the field holds a terminating zero.
@@ -64,19 +70,26 @@ void make_temporary_name(char* destination, size_t size) {
 }
 
 // The recorded command with "$(Destination)" expanded and every word of the
-// self-extractor's own command line appended. When it does not fit, false,
-// and out holds what could be assembled (for the error report only).
+// self-extractor's own command line appended, each as one shell word (on
+// POSIX quoted, so each arrives as exactly one argument and none is run as
+// shell syntax). When it does not fit, false, and out holds what could be
+// assembled (for the error report only).
 bool assemble_command(const char* command, int argc, char** argv, char* out, size_t size) {
-  if (expand_destination(command, out, size) < 0) {
+  const bool through_shell = !launch_is_start(command);
+  if (expand_destination(command, out, size, through_shell) < 0) {
     copy_cut(out, size, command);
     return false;
   }
   size_t used = strlen(out);
   for (int i = 1; i < argc; ++i) {
-    size_t length = strlen(argv[i]);
+    char quoted[COMMAND_LINE_SIZE];
+    const char* word = argv[i];
+    if (through_shell && shell_word(argv[i], quoted, sizeof quoted) != 0) return false;
+    if (through_shell) word = quoted;
+    size_t length = strlen(word);
     if (length + 1 >= size - used) return false;
     out[used++] = ' ';
-    memcpy(out + used, argv[i], length + 1);
+    memcpy(out + used, word, length + 1);
     used += length;
   }
   return true;
@@ -95,7 +108,11 @@ int run_command(const char* command, int argc, char** argv, uint32_t flags, bool
     if (delete_after) cleanup_extracted_paths();
     ui_report_error(REPORT_LAUNCH_FAILED, command_line);
   }
-  int command_status = delete_after ? wait_for_launched(&launched, (flags & SEF_FORCE_DELETE_PROMPT) != 0) : 0;
+  // On POSIX the command shares the terminal, so the run waits for it there
+  // too, and its status becomes the run's.
+  int command_status = delete_after || (WAIT_FOR_EVERY_COMMAND && launched.created)
+                           ? wait_for_launched(&launched, (flags & SEF_FORCE_DELETE_PROMPT) != 0)
+                           : 0;
   if (launched.created) os_process_close(&launched.process);
   return command_status != 0 ? command_status : EXIT_STATUS_SUCCESS;
 }

@@ -68,6 +68,16 @@ bool launch_command(const char* command_line, launch_record* out) {
   return open_by_association(file, out);
 }
 
+bool launch_is_start(const char* command_line) {
+  char scratch[COMMAND_LINE_SIZE];
+  size_t length = strnlen(command_line, sizeof scratch - 1);
+  memcpy(scratch, command_line, length);
+  scratch[length] = '\0';
+  char* cursor = scratch;
+  const char* first = next_word(&cursor);
+  return first != nullptr && is_start(first);
+}
+
 int wait_for_launched(launch_record* record, bool force_prompt) {
   if (record->process.process != nullptr && !force_prompt) {
     os_wait_result result;

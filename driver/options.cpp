@@ -88,6 +88,24 @@ static bool has_option_prefix(const char* word) {
   return true;
 }
 
+// A "/" word that names no option but looks like one, on POSIX: slashes
+// alone, or one name after the leading slashes (no further "/") with nothing
+// of that path on disk. "/NOPATH", "//nopath", "/nopath:" or "/?" is then
+// refused instead of being taken as a file in the root folder; "/opt/x" and
+// an existing "/data" stay ordinary words.
+static bool mistyped_option(const char* word) {
+#ifdef _WIN32
+  (void)word;
+  return false;
+#else
+  if (word[0] != '/' || !option_prefix['/']) return false;
+  const char* rest = word;
+  while (*rest == '/') ++rest;
+  if (*rest == '\0') return true;
+  return strchr(rest, '/') == nullptr && os_get_attributes(word) == OS_ATTR_INVALID;
+#endif
+}
+
 // Marks the option named by the word and takes its parameter from the next
 // word when it needs one; *index then points at the consumed parameter.
 static int parse_option(int argc, char** argv, int* index) {
@@ -114,6 +132,7 @@ int options_parse(int argc, char** argv) {
     // An empty word names neither an option nor a file: as a destination it
     // would silently mean the current directory, so it is refused.
     if (word == nullptr || word[0] == '\0') return ERROR_INVALID_OPTION;
+    if (mistyped_option(word) && !has_option_prefix(word)) return ERROR_INVALID_OPTION;
     if (has_option_prefix(word)) {
       int status = parse_option(argc, argv, &index);
       if (status < 0) return status;

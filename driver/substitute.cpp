@@ -41,6 +41,28 @@ int substitute_all(const char* token, const char* value, const char* text, char*
   return 0;
 }
 
-int expand_destination(const char* text, char* out, size_t size) {
-  return substitute_all(DESTINATION_TOKEN, g_target_path, text, out, size);
+int shell_word(const char* text, char* out, size_t size) {
+  if (size == 0) return ERROR_TEXT_TOO_LONG;
+  out[0] = '\0';
+  size_t used = 0;
+#ifdef _WIN32
+  bool fits = append(out, size, &used, text, strlen(text));
+#else
+  // '...' keeps every byte as it is; a quote inside ends it, is escaped, and
+  // a new quoted part begins.
+  bool fits = append(out, size, &used, "'", 1);
+  for (const char* c = text; fits && *c != '\0'; ++c)
+    fits = *c == '\'' ? append(out, size, &used, "'\\''", 4) : append(out, size, &used, c, 1);
+  fits = fits && append(out, size, &used, "'", 1);
+#endif
+  if (fits) return 0;
+  out[0] = '\0';
+  return ERROR_TEXT_TOO_LONG;
+}
+
+int expand_destination(const char* text, char* out, size_t size, bool as_shell_word) {
+  if (!as_shell_word) return substitute_all(DESTINATION_TOKEN, g_target_path, text, out, size);
+  char destination[COMMAND_LINE_SIZE];
+  int status = shell_word(g_target_path, destination, sizeof destination);
+  return status != 0 ? status : substitute_all(DESTINATION_TOKEN, destination, text, out, size);
 }

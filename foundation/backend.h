@@ -134,7 +134,8 @@ struct os_process {
 // POSIX: /bin/sh -c in the current directory).
 bool os_process_create(const char* command_line, os_process* out);
 // Opens a file through its association (Win32: ShellExecuteExA, verb "open";
-// POSIX: xdg-open). The process may be none when the platform gives none.
+// POSIX: xdg-open, waited for, and no process given back). The process may be
+// none when the platform gives none.
 bool os_shell_open(const char* file, os_process* out);
 enum os_wait_result { OS_WAIT_PROCESS_ENDED, OS_WAIT_INPUT, OS_WAIT_FAILED };
 // Waits for the process to end or for input to this thread's queue.

@@ -59,7 +59,7 @@ void use_block(const option_block& block) {
 
   // The command line: the expanded command, then the run's own words.
   auto line = std::make_unique<char[]>(COMMAND_LINE_SIZE);
-  if (expand_destination(command.c_str(), line.get(), COMMAND_LINE_SIZE) == 0) {
+  if (expand_destination(command.c_str(), line.get(), COMMAND_LINE_SIZE, true) == 0) {
     if (std::strlen(line.get()) >= COMMAND_LINE_SIZE) std::abort();
   } else if (line[0] != '\0') {
     std::fprintf(stderr, "a refused expansion must leave an empty command line\n");

@@ -14,7 +14,6 @@ ui_state_record ui_state;
 // Detail and error text of ui_report_error, terminator included.
 constexpr int ERROR_TEXT_SIZE = 256;
 
-constexpr int EXTRACTING_PAUSE_MS = 100;
 
 // Formats a display text into a fixed buffer, cutting what does not fit.
 static void format_cut(char* out, size_t size, const char* format, ...) {
@@ -62,6 +61,8 @@ void ui_pump_messages() { window_pump(); }
 
 bool ui_cancel_requested() { return window_cancel_requested(); }
 
+bool ui_can_ask() { return window_can_ask(); }
+
 static void set_item(int item, const char* text) {
   ui_window window = live_status_window();
   if (window != nullptr) window_set_item_text(window, item, text != nullptr ? text : "");
@@ -95,7 +96,7 @@ int ui_notify(unsigned event, const char* text) {
     case EVENT_EXTRACTING:
       set_item(ITEM_STATUS_LINE, "Extracting...");
       set_item(ITEM_DETAIL_LINE, text);
-      window_sleep(EXTRACTING_PAUSE_MS);
+      if (WINDOW_EXTRACTING_PAUSE_MS > 0) window_sleep(WINDOW_EXTRACTING_PAUSE_MS);
       break;
     case EVENT_OVERWRITE_QUERY:
       if (ui_state.response_mode == RESPONSE_ASK) {

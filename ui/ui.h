@@ -25,6 +25,8 @@ void ui_set_title(const char* title);
 void ui_set_status_allowed(bool allowed);
 void ui_message(const char* text);
 bool ui_ask_yes_no(const char* format, ...);
+// Whether a question can reach a person (window_can_ask).
+bool ui_can_ask();
 // Does not return for a negative status: the process ends with exit status -1.
 void ui_report_error(int status, const char* text);
 void ui_pump_messages();

@@ -25,6 +25,9 @@ constexpr int UI_MESSAGE_SIZE = 1024;
 constexpr int UI_QUESTION_SIZE = 512;
 
 // ---- implemented by each back-end ----
+// The pause after each file in normal mode: long enough to read its name in
+// a status window; none on a terminal, where it only slows the run.
+extern const uint32_t WINDOW_EXTRACTING_PAUSE_MS;
 void window_register_classes();
 void window_unregister_classes();
 // The modeless status dialog, shown; none when it cannot be made.
@@ -38,6 +41,9 @@ void window_set_item_text(ui_window window, int item, const char* text);
 void window_show_item(ui_window window, int item, bool show);
 // An OK box; returns when the user dismissed it.
 void window_message_box(ui_window owner, const char* title, const char* text);
+// Whether a question can reach a person at all (on a terminal back-end: is
+// there a terminal); a question nobody can answer is answered No.
+bool window_can_ask();
 // A Yes/No box with Yes the default; true only for Yes.
 bool window_ask_yes_no(ui_window owner, const char* title, const char* question);
 // Handles every waiting message and returns when none is left; never waits.

@@ -1,9 +1,10 @@
-// POSIX back-end of the diagnostics: the bounded formatter, the system log as
-// the debugger output, and run-time library loading for the log library.
+// POSIX back-end of the diagnostics: the bounded formatter, the debugger
+// output (standard error, only when QPK2EXE_DEBUG is set, as Win32 shows it
+// only to a debugger), and run-time library loading for the log library.
 #include <dlfcn.h>
-#include <syslog.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "foundation/backend.h"
 #include "foundation/format.h"
@@ -13,12 +14,8 @@ int os_vformat(char* out, size_t size, const char* format, va_list args) {
 }
 
 void debug_output(const char* text) {
-  static bool opened = false;
-  if (!opened) {
-    openlog("qpk2exe", LOG_PID, LOG_USER);
-    opened = true;
-  }
-  syslog(LOG_DEBUG, "%s", text);
+  static const bool wanted = getenv("QPK2EXE_DEBUG") != nullptr;
+  if (wanted) fputs(text, stderr);
 }
 
 // Only through the system's library search (LD_LIBRARY_PATH, the loader's

@@ -64,9 +64,18 @@ bool os_process_create(const char* command_line, os_process* out) {
   return spawn(argv, out);
 }
 
+// xdg-open hands the file on and ends at once, so its process says nothing
+// about when the file is no longer needed: it is waited for here and no
+// process comes back, as on Win32 when the opening program gives none (a run
+// that deletes afterwards then waits for Continue).
 bool os_shell_open(const char* file, os_process* out) {
   const char* argv[] = {"xdg-open", file, nullptr};
-  return spawn(argv, out);
+  if (!spawn(argv, out)) return false;
+  int status = 0;
+  while (waitpid(handle_to_pid(out->process), &status, 0) < 0 && errno == EINTR) {
+  }
+  out->process = nullptr;
+  return true;
 }
 
 // There is no input queue to watch: a running child reports "input" so the

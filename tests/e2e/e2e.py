@@ -281,7 +281,8 @@ def overwrite_refused(s):
     status, _, err = s.builder("/nosplash", "/y", "data.qpk")
     check(status == 255, "a refused overwrite ends with -1, got %d" % status)
     check(read(s.path("data.exe")) == b"precious", "without a Yes the existing output must stay untouched")
-    check("Error" not in err, "a refused overwrite shows no message: %r" % err)
+    check("data.exe exists; not overwritten: no terminal to ask" in err,
+          "with no terminal to ask, the builder says why it left the output: %r" % err)
 
 
 # ------------------------------------------------------------- extraction
@@ -492,6 +493,25 @@ def recorded_key_values(s):
     check(values.get("1") == os.path.join(folder, "a", "x.txt") and values.get("2") == os.path.join(folder, "a", "y.txt"),
           "values 1 and 2 are the files in order: %s" % values)
     check(s.temporary_dirs() == [] and s.cleanup_keys() == [], "all deleted afterwards")
+
+
+@case("posix")
+def linux_words(s):
+    """A "/" word that only looks like an option is refused, not written to
+    the root folder; "data" finds data.qpk; the debug prints go to standard
+    error only when QPK2EXE_DEBUG asks for them."""
+    for words in (["/NOPATH", "x"], ["//nopath", "x"], ["/nopath:", "x"], ["/"], ["/no-such-option"]):
+        status, _, err = s.builder("/nosplash", *words)
+        check(status == 255 and "ERROR: Invalid option" in err, "%s is an invalid option: %d %r" % (words, status, err))
+    folder = s.payload(SAMPLE)
+    s.make_archive(s.path("data.qpk"), folder)
+    status, _, err = s.builder("/nosplash", "/q1", "/deleteafter", "data")
+    check(status == 0 and os.path.isfile(s.path("data.exe")), "data finds data.qpk: %d %r" % (status, err))
+    status, _, err = s.extract(s.path("data.exe"))
+    check(status == 0 and "Delete:" not in err, "no debug prints unless asked for: %r" % err)
+    s.env["QPK2EXE_DEBUG"] = "1"
+    status, _, err = s.extract(s.path("data.exe"))
+    check(status == 0 and "Delete: [" in err, "QPK2EXE_DEBUG sends the debug prints to standard error: %r" % err)
 
 
 # The failing runs live in a module of their own; it registers its cases in

@@ -52,8 +52,23 @@ TEST(Substitute, RefusesWhatDoesNotFitInsteadOfCutting) {
 TEST(Substitute, ExpandDestinationUsesTheTargetPath) {
   snprintf(g_target_path, sizeof g_target_path, "%s", "/tmp/QOR1234");
   char out[COMMAND_LINE_SIZE];
-  ASSERT_EQ(0, expand_destination("$(Destination)/setup.sh go", out, sizeof out));
+  ASSERT_EQ(0, expand_destination("start $(Destination)/a.txt", out, sizeof out, false));
+  EXPECT_STREQ("start /tmp/QOR1234/a.txt", out) << "what goes to no shell is not quoted";
+  ASSERT_EQ(0, expand_destination("$(Destination)/setup.sh go", out, sizeof out, true));
+#ifdef _WIN32
   EXPECT_STREQ("/tmp/QOR1234/setup.sh go", out);
+#else
+  EXPECT_STREQ("'/tmp/QOR1234'/setup.sh go", out) << "the destination is one shell word";
+  const struct {
+    const char* text;
+    const char* word;
+  } words[] = {{"two words", "'two words'"}, {"it's", "'it'\\''s'"}, {"a;touch /tmp/x", "'a;touch /tmp/x'"}, {"", "''"}};
+  for (const auto& test : words) {
+    ASSERT_EQ(0, shell_word(test.text, out, sizeof out));
+    EXPECT_STREQ(test.word, out);
+  }
+  EXPECT_EQ(ERROR_TEXT_TOO_LONG, shell_word(std::string(254, 'w').c_str(), out, sizeof out)) << "quotes must fit too";
+#endif
 }
 
 }  // namespace

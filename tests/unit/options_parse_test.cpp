@@ -200,12 +200,23 @@ TEST_F(OptionsParse, SlashWordsThatNameNoOptionArePaths) {
   EXPECT_EQ("/opt/setup.sh", parameter("e"));
   EXPECT_EQ((std::vector<std::string>{"data.qpk", "/home/me/out"}), positionals());
 
+  // A "/" word that names no option but looks like one (slashes alone, or one
+  // name with nothing of that path on disk) is refused; a path of several
+  // components or an existing one is a word.
   std::vector<status_case> cases = {
       {"/e /nopath", ERROR_OPTION_MISSING_PARAMETER},
       {"/e -x", ERROR_OPTION_MISSING_PARAMETER},
-      {"/", 0},
-      {"//nopath", 0},
-      {"/NOPATH", 0},  // names no option, so it is a path
+      {"/", ERROR_INVALID_OPTION},
+      {"///", ERROR_INVALID_OPTION},
+      {"//nopath", ERROR_INVALID_OPTION},
+      {"/NOPATH x", ERROR_INVALID_OPTION},
+      {"/nopth", ERROR_INVALID_OPTION},
+      {"/nopath:", ERROR_INVALID_OPTION},
+      {"/?", ERROR_INVALID_OPTION},
+      {"/help", ERROR_INVALID_OPTION},
+      {"/tmp", 0},                  // exists: a folder
+      {"/no/such/folder", 0},       // several components: a path
+      {"/e /no-such-destination", 0},  // a parameter is never refused as an option
       {"-NOPATH", ERROR_INVALID_OPTION},  // "-" words follow the rules unchanged
       {"-opt/x", ERROR_INVALID_OPTION},
   };

@@ -35,7 +35,7 @@ std::string attribute_text(uint32_t attributes) {
 int qpk_list(const std::string& file, std::ostream& out, std::ostream& err) {
   opened_archive opened;
   if (!open_archive(file, &opened, err)) return 1;
-  out << "      Size     Stored  Method       Date       Time      Attr   Name\n";
+  out << "      Size     Stored  Method       Date (UTC) Time      Attr   Name\n";
   entry_walk walk;
   walk_entry entry;
   int status = walk_start(&walk, &opened.archive);

@@ -24,7 +24,10 @@ const char USAGE[] =
     "  --store    keep every entry as it is, without deflating\n"
     "  -j N       compress on N threads (default: one per core)\n"
     "  --apply    (cleanup) delete those paths and their keys\n"
-    "  --help     show this text\n";
+    "  --help     show this text\n"
+    "\n"
+    "list shows times as UTC and attributes as five letters, '-' where one is\n"
+    "not set: R read-only, A archive, H hidden, S system, X executable (POSIX).\n";
 
 constexpr unsigned MAX_JOBS = 256;
 

@@ -81,6 +81,8 @@ void window_register_classes() {
 }
 
 bool window_cancel_requested() { return stop_requested != 0; }
+
+const uint32_t WINDOW_EXTRACTING_PAUSE_MS = 0;
 void window_unregister_classes() {}
 
 ui_window window_create_status(void*) {
@@ -144,6 +146,13 @@ void window_show_item(ui_window window, int item, bool show) {
 void window_message_box(ui_window, const char*, const char* text) {
   end_line();
   print_text(text);
+}
+
+bool window_can_ask() {
+  int tty = open("/dev/tty", O_RDWR | O_CLOEXEC);
+  if (tty < 0) return false;
+  close(tty);
+  return true;
 }
 
 bool window_ask_yes_no(ui_window, const char*, const char* question) {

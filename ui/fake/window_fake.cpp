@@ -125,6 +125,11 @@ void window_wait_message() { fake.calls.push_back("wait"); }
 
 bool window_cancel_requested() { return fake.cancel_requested; }
 
+bool window_can_ask() { return true; }
+
+// As the Win32 windows have it, so that the pause is seen in the calls.
+const uint32_t WINDOW_EXTRACTING_PAUSE_MS = 100;
+
 void window_sleep(uint32_t milliseconds) { fake.calls.push_back("sleep " + std::to_string(milliseconds)); }
 
 void window_exit_process(int status) {

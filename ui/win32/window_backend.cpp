@@ -66,9 +66,13 @@ void window_pump() {
 
 void window_wait_message() { MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT); }
 
+const uint32_t WINDOW_EXTRACTING_PAUSE_MS = 100;
+
 void window_sleep(uint32_t milliseconds) { Sleep(milliseconds); }
 
 void window_exit_process(int status) { ExitProcess(static_cast<UINT>(status)); }
+
+bool window_can_ask() { return true; }
 
 // A Win32 GUI program is asked to stop through its windows, which cancel.
 bool window_cancel_requested() { return false; }
