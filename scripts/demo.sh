@@ -39,8 +39,8 @@ cd "$demo"
 "$native/qpk" info sample.exe
 
 echo "=== running it into $demo/extracted (the setup script's report) ==="
-# The self-extractor does not wait for its command; the pipe lasts until the
-# script is done, so its report comes before the listing.
+# The self-extractor waits for its command, so the script's report comes
+# before the listing.
 ./sample.exe extracted | cat
 echo "=== what it extracted ==="
 (cd extracted && find . | sort)
