@@ -26,7 +26,9 @@ struct image_reader {
   uint64_t size;  // the file's size
   // Reads count bytes at offset into out; false when they are not all there.
   bool read(uint64_t offset, void* out, uint32_t count) const {
-    return offset + count <= size && file_seek(file, static_cast<int32_t>(offset), FILE_SEEK_SET) == 0 &&
+    // Compared with what is left rather than added, which could wrap.
+    return offset <= size && count <= size - offset &&
+           file_seek(file, static_cast<int32_t>(offset), FILE_SEEK_SET) == 0 &&
            file_read(file, out, static_cast<int>(count), nullptr) == 0;
   }
 };
