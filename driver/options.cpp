@@ -98,7 +98,7 @@ static bool mistyped_option(const char* word) {
   (void)word;
   return false;
 #else
-  if (word[0] != '/' || !option_prefix['/']) return false;
+  if (word[0] != '/' || !option_prefix[static_cast<unsigned char>('/')]) return false;
   const char* rest = word;
   while (*rest == '/') ++rest;
   if (*rest == '\0') return true;
