@@ -1,0 +1,34 @@
+"""What every Python suite is given by ctest: the programs under test, the
+platform they were built for, a work folder and, for Windows builds, how to
+run them under Wine (cmake/pytest.cmake passes these options)."""
+import os
+import types
+
+import pytest
+
+
+def pytest_addoption(parser):
+    group = parser.getgroup("qpk2exe")
+    group.addoption("--program", required=True, help="the self-extractor builder")
+    group.addoption("--qpk", required=True, help="the archive tool")
+    group.addoption("--platform", choices=("posix", "win32"), required=True)
+    group.addoption("--work", required=True, help="scratch folder of this run")
+    group.addoption("--wine-run", help="Wine wrapper script (Windows builds)")
+    group.addoption("--prefix", help="Wine prefix (Windows builds)")
+    group.addoption("--window-text", help="reader of other programs' window texts")
+    group.addoption("--probe", help="program that shows the user interface's pieces")
+    group.addoption("--shots", help="folder for screenshots")
+
+
+@pytest.fixture(scope="session")
+def build(request):
+    """The run's options, paths made absolute."""
+    option = request.config.getoption
+    def path(name):
+        value = option(name)
+        return os.path.abspath(value) if value else None
+    return types.SimpleNamespace(
+        program=path("--program"), qpk=path("--qpk"), platform=option("--platform"),
+        work=path("--work"), wine_run=path("--wine-run"), prefix=path("--prefix"),
+        window_text=path("--window-text"), probe=path("--probe"), shots=path("--shots"),
+        win32=option("--platform") == "win32")
