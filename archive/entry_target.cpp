@@ -28,7 +28,10 @@ const char* entry_name_problem(std::string_view name) {
   size_t start = 0;
   for (;;) {
     size_t end = name.find('\\', start);
-    std::string_view component = name.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+    // Built from the pointer rather than by substr: substr's range check
+    // would bring the C++ exception runtime into every self-extractor.
+    size_t stop = end == std::string_view::npos ? name.size() : end;
+    std::string_view component(name.data() + start, stop - start);
     if (component.empty()) return "the name has an empty component";
     if (only_dots_and_spaces(component)) return "the name has a '.' or '..' component";
     if (end == std::string_view::npos) return nullptr;

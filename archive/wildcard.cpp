@@ -24,12 +24,14 @@ name_parts split_name(std::string_view text) {
   for (size_t i = 0; i < text.size(); ++i)
     if (is_name_separator(text[i])) last = i;
   if (last != std::string_view::npos) {
-    parts.directory = text.substr(0, last + 1);
+    parts.directory = std::string_view(text.data(), last + 1);
     text.remove_prefix(last + 1);
   }
+  // No substr: its range check would bring the C++ exception runtime into
+  // every self-extractor, and every bound here is known to hold.
   size_t dot = text.rfind('.');
-  parts.name = text.substr(0, dot);
-  if (dot != std::string_view::npos) parts.extension = text.substr(dot + 1);
+  parts.name = std::string_view(text.data(), dot == std::string_view::npos ? text.size() : dot);
+  if (dot != std::string_view::npos) parts.extension = std::string_view(text.data() + dot + 1, text.size() - dot - 1);
   return parts;
 }
 
@@ -52,7 +54,7 @@ int wildcard_match(const char* pattern, const char* name) {
   name_parts have = split_name(name);
   if (has_star(want.name) && want.extension.empty()) want.extension = "*";
   if (!want.directory.empty()) {
-    if (have.directory.substr(0, want.directory.size()) != want.directory) return 0;
+    if (!have.directory.starts_with(want.directory)) return 0;
   } else if (!has_star(want.name) && !has_star(want.extension) && !have.directory.empty()) {
     return 0;
   }
