@@ -38,6 +38,14 @@ string(CONFIGURE [[
     if(EXISTS "@QPK_WINDOWS_PROGRAMS@/${program}")
       file(INSTALL "@QPK_WINDOWS_PROGRAMS@/${program}" USE_SOURCE_PERMISSIONS
            DESTINATION "${CMAKE_INSTALL_PREFIX}/share/qpk2exe/windows")
+      # Debian's strip reads PE files too.
+      if(CMAKE_INSTALL_DO_STRIP)
+        execute_process(COMMAND "@CMAKE_STRIP@" "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/share/qpk2exe/windows/${program}"
+                        RESULT_VARIABLE failed)
+        if(failed)
+          message(FATAL_ERROR "Could not strip ${program}")
+        endif()
+      endif()
     endif()
   endforeach()
 ]] install_windows_programs @ONLY)
