@@ -1,7 +1,10 @@
 """Options and fixtures of the shipped-program suite: the size budget of the
-program under test, how to configure a second tree of the same sources, and
-self-extractors made from a small archive."""
+program under test, how to configure a second tree of the same sources,
+self-extractors made from a small archive, and the build tree's CMake cache
+and the version its packages carry."""
+import os
 import pathlib
+import re
 import shutil
 import subprocess
 
@@ -10,8 +13,8 @@ import pytest
 
 def pytest_addoption(parser):
     group = parser.getgroup("ship")
-    group.addoption("--budget", type=int, required=True, help="most bytes the program may have")
-    group.addoption("--source", required=True, help="the source tree the program was built from")
+    group.addoption("--budget", type=int, help="most bytes the program may have")
+    group.addoption("--source", help="the source tree the program was built from")
     group.addoption("--cmake-arg", action="append", default=[], help="configure argument of the build")
 
 
@@ -59,3 +62,29 @@ def self_extractor(build, folder):
         run([build.program, "/nosplash", "/q1", "/e", command, str(archive), name], cwd=folder)
         return folder / (name + ".exe")
     return make
+
+
+@pytest.fixture(scope="session")
+def cache(build):
+    """The build tree's cache, name -> value."""
+    values = {}
+    with open(os.path.join(build.build_dir, "CMakeCache.txt"), encoding="utf-8") as lines:
+        for line in lines:
+            entry = re.match(r"(\w+):\w+=(.*)$", line.rstrip("\n"))
+            if entry:
+                values[entry.group(1)] = entry.group(2)
+    return values
+
+
+@pytest.fixture(scope="session")
+def version(build):
+    """The version cmake gave the packages."""
+    with open(os.path.join(build.build_dir, "CPackConfig.cmake"), encoding="utf-8") as config:
+        found = re.search(r'set\(CPACK_PACKAGE_VERSION "([^"]+)"\)', config.read())
+    assert found, "CPackConfig.cmake names no package version"
+    return found.group(1)
+
+
+@pytest.fixture(scope="session")
+def cpack(cache):
+    return os.path.join(os.path.dirname(cache["CMAKE_COMMAND"]), "cpack")
