@@ -9,6 +9,7 @@
 #include "driver/driver.h"
 #include "driver/options.h"
 #include "foundation/file.h"
+#include "generated/version.h"
 #include "ui/ui.h"
 
 namespace {
@@ -111,7 +112,7 @@ int se_copy_stub(file_handle source, file_handle target) {
 }
 
 int build_run(int /*argc*/, char** argv) {
-  if (!option_is_set("nosplash")) ui_notify(EVENT_SPLASH, "QPK2EXE V2.1");
+  if (!option_is_set("nosplash")) ui_notify(EVENT_SPLASH, "QPK2EXE V" QPK_VERSION_SHORT);
   int count = positional_count();
   if (count == 0 || count > 2) {
     ui_notify(EVENT_MESSAGE, USAGE_TEXT);

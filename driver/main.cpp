@@ -12,6 +12,7 @@
 #include "foundation/foundation.h"
 #include "foundation/log.h"
 #include "foundation/module.h"
+#include "generated/version.h"
 #include "ui/ui.h"
 
 namespace {
@@ -61,6 +62,10 @@ bool asks_for_usage(int argc, char** argv) {
   return false;
 }
 
+// "--version" asks for the version only as the one word of the command line;
+// among other words it is an option the table does not know, and refused.
+bool asks_for_version(int argc, char** argv) { return argc == 2 && strcmp(argv[1], "--version") == 0; }
+
 // A program file that carries bytes past its own image but no archive was a
 // self-extractor once: cut short, or its trailer damaged.
 bool damaged_self_extractor(const char* path) {
@@ -95,6 +100,9 @@ int driver_run(int argc, char** argv) {
   int exit_status = EXIT_STATUS_FAILURE;
   if (!self_extractor && asks_for_usage(argc, argv)) {
     ui_notify(EVENT_MESSAGE, USAGE_TEXT);
+    exit_status = EXIT_STATUS_SUCCESS;
+  } else if (!self_extractor && asks_for_version(argc, argv)) {
+    ui_show_result("qpk2exe " QPK_VERSION);
     exit_status = EXIT_STATUS_SUCCESS;
   } else if (status < 0) {
     const char* text = option_error_text(status);

@@ -48,6 +48,10 @@ void ui_message(const char* text) {
   window_message_box(live_status_window(), ui_state.title, shown);
 }
 
+void ui_show_result(const char* text) {
+  window_show_result(live_status_window(), ui_state.title, text != nullptr ? text : "");
+}
+
 bool ui_ask_yes_no(const char* format, ...) {
   char question[UI_QUESTION_SIZE];
   va_list args;

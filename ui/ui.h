@@ -24,6 +24,9 @@ void ui_set_title(const char* title);
 // Whether a status window may be opened (not when /nostatus was given).
 void ui_set_status_allowed(bool allowed);
 void ui_message(const char* text);
+// Shows what the run was asked for (the version) where a caller can read it
+// (window_show_result).
+void ui_show_result(const char* text);
 bool ui_ask_yes_no(const char* format, ...);
 // Whether a question can reach a person (window_can_ask).
 bool ui_can_ask();

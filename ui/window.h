@@ -41,6 +41,10 @@ void window_set_item_text(ui_window window, int item, const char* text);
 void window_show_item(ui_window window, int item, bool show);
 // An OK box; returns when the user dismissed it.
 void window_message_box(ui_window owner, const char* title, const char* text);
+// What the user asked the run for, such as the version: a message box on
+// Win32, standard output (not standard error, where messages go) on a
+// terminal, so that a script can read it.
+void window_show_result(ui_window owner, const char* title, const char* text);
 // Whether a question can reach a person at all (on a terminal back-end: is
 // there a terminal); a question nobody can answer is answered No.
 bool window_can_ask();

@@ -9,6 +9,7 @@
 
 #include "archive/layout.h"
 #include "tools/qpk/archive_output.h"
+#include "tools/qpk/exclude.h"
 #include "tests/unit/qpk_support.h"
 
 namespace fs = std::filesystem;
@@ -191,6 +192,145 @@ TEST(QpkCreate, RefusalsNameTheFileAndLeaveNothingBehind) {
     EXPECT_EQ("the archive that was there before", read_file(scratch.path("out/old.qpk")))
         << "a refused create must not touch an existing archive";
   }
+}
+
+TEST(QpkCreate, PatternsMatchLikeAShellWithinOneFolder) {
+  const struct {
+    const char* pattern;
+    const char* text;
+    bool matches;
+  } cases[] = {
+      {"*.txt", "a.txt", true},
+      {"*.txt", ".txt", true},
+      {"*.txt", "a.txt.gz", false},
+      {"*a*b", "xaxxab", true},  // the first "a" is not the one that fits
+      {"*a*b", "xaxbx", false},
+      {"a?c", "abc", true},
+      {"a?c", "ac", false},
+      {"[ab].h", "b.h", true},
+      {"[!ab].h", "b.h", false},
+      {"[^ab].h", "c.h", true},
+      {"x[0-9]", "x7", true},
+      {"x[0-9]", "xa", false},
+      {"[]x]", "]", true},
+      {"[a-]", "-", true},
+      {"a[", "a[", true},  // unclosed: an ordinary character
+      {"A.TXT", "a.txt", false},
+      {"docs/*", "docs\\a.txt", true},
+      {"docs\\*", "docs/a.txt", true},
+      {"*", "docs\\a.txt", false},  // no wildcard crosses a separator
+      {"d*s", "docs\\sub\\s", false},
+      {"a?b", "a\\b", false},
+      {"a[\\]b", "a\\b", false},
+      {"*/*", "docs\\a.txt", true},
+      {"*/*", "docs\\sub\\a.txt", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.pattern) + " against " + c.text);
+    EXPECT_EQ(c.matches, pattern_matches(c.pattern, c.text));
+  }
+  for (const char* name : {"a*b", "what?.txt", "x[1]\\y.h", "plain\\name.txt"}) {
+    SCOPED_TRACE(name);
+    std::string literal = literal_pattern(name);
+    EXPECT_TRUE(pattern_matches(literal, name)) << literal;
+    EXPECT_FALSE(pattern_matches(literal, std::string(name) + "x")) << literal;
+    EXPECT_FALSE(pattern_matches(literal, "axb")) << literal << " must match its own name only";
+  }
+}
+
+TEST(QpkCreate, ExcludeLeavesOutMatchesAndEverythingUnderAMatchedFolder) {
+  scratch_dir scratch;
+  // The long name cannot be stored: every case but the first leaves it out.
+  const std::string unstorable = "docs/sub/" + std::string(124, 'n') + ".tmp";
+  for (const char* file : {"docs/a.txt", "docs/b.o", "docs/sub/c.txt", "docs/sub/d.o", "other/sub", "top.txt"}) {
+    fs::create_directories(fs::path(scratch.path(file)).parent_path());
+    write_file(scratch.path(file), file);
+  }
+  write_file(scratch.path(unstorable), "too long");
+  const std::vector<std::string> all = {"docs\\a.txt", "docs\\b.o",  "docs\\sub\\c.txt",
+                                        "docs\\sub\\d.o", "other\\sub", "top.txt"};
+  const struct {
+    const char* what;
+    std::vector<std::string> patterns;
+    std::vector<std::string> kept;  // empty: refused, with the text below
+    const char* refusal;
+  } cases[] = {
+      {"nothing left out", {}, {}, "127 bytes"},
+      {"an unstorable name left out before it is checked", {"*.tmp"}, all, ""},
+      {"a name pattern in every folder", {"*.tmp", "*.o"},
+       {"docs\\a.txt", "docs\\sub\\c.txt", "other\\sub", "top.txt"}, ""},
+      {"a matched folder takes its contents, a matched file goes", {"sub"}, {"docs\\a.txt", "docs\\b.o", "top.txt"}, ""},
+      {"a trailing separator matches folders only", {"sub/"},
+       {"docs\\a.txt", "docs\\b.o", "other\\sub", "top.txt"}, ""},
+      {"a path from the top, written either way", {"docs\\sub"},
+       {"docs\\a.txt", "docs\\b.o", "other\\sub", "top.txt"}, ""},
+      {"a path pattern names one place only", {"*.tmp", "docs/sub/*.o"},
+       {"docs\\a.txt", "docs\\b.o", "docs\\sub\\c.txt", "other\\sub", "top.txt"}, ""},
+      {"* stays inside one folder", {"*.tmp", "*/c.txt"}, all, ""},
+      {"sets and their negation", {"*.tmp", "[ab].*", "[!ab].txt"}, {"docs\\sub\\d.o", "other\\sub", "top.txt"}, ""},
+      {"case counts", {"*.tmp", "A.TXT", "DOCS"}, all, ""},
+      {"a file given by name", {"*.tmp", "top.txt"},
+       {"docs\\a.txt", "docs\\b.o", "docs\\sub\\c.txt", "docs\\sub\\d.o", "other\\sub"}, ""},
+      {"everything left out", {"docs", "other", "t*"}, {}, "--exclude left out the rest"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    create_settings settings;
+    settings.excludes = c.patterns;
+    std::string archive = scratch.path("out.qpk");
+    fs::remove(archive);
+    std::ostringstream err;
+    int status = qpk_create(archive, {scratch.path("docs"), scratch.path("other"), scratch.path("top.txt")}, settings, err);
+    if (c.kept.empty()) {
+      EXPECT_EQ(1, status);
+      EXPECT_NE(std::string::npos, err.str().find(c.refusal)) << err.str();
+      continue;
+    }
+    ASSERT_EQ(0, status) << err.str();
+    EXPECT_EQ(c.kept, entry_names(read_archive(archive)));
+  }
+}
+
+TEST(QpkCreate, EveryNameClashIsNamedWithAnExcludeThatResolvesIt) {
+  scratch_dir scratch;
+  // Apart, as a case-insensitive file system keeps them.
+  for (const char* file : {"x/a.txt", "x/b[1].txt", "x/same.txt", "y/A.TXT", "y/B[1].TXT", "y/same.txt"}) {
+    fs::create_directories(fs::path(scratch.path(file)).parent_path());
+    write_file(scratch.path(file), file);
+  }
+  auto inputs = [&](std::vector<const char*> files) {
+    std::vector<std::string> paths;
+    for (const char* file : files) paths.push_back(scratch.path(file));
+    return paths;
+  };
+  std::ostringstream err;
+  EXPECT_EQ(1, qpk_create(scratch.path("out.qpk"),
+                          inputs({"x/a.txt", "x/b[1].txt", "x/same.txt", "y/A.TXT", "y/B[1].TXT", "y/same.txt"}), {},
+                          err));
+  // One line per clash, naming both files; the case clashes suggest a pattern.
+  std::istringstream lines(err.str());
+  std::vector<std::string> messages;
+  create_settings settings;
+  for (std::string line; std::getline(lines, line);) {
+    messages.push_back(line);
+    size_t at = line.find("--exclude \"");
+    if (at != std::string::npos) settings.excludes.push_back(line.substr(at + 11, line.size() - at - 12));
+  }
+  ASSERT_EQ(3u, messages.size()) << err.str();
+  const char* pairs[][2] = {{"y/A.TXT", "x/a.txt"}, {"y/B[1].TXT", "x/b[1].txt"}, {"y/same.txt", "x/same.txt"}};
+  for (size_t i = 0; i < 3; ++i) {
+    for (const char* file : pairs[i]) {
+      EXPECT_NE(std::string::npos, messages[i].find(scratch.path(file)))
+          << messages[i] << " should name " << file;
+    }
+  }
+  EXPECT_EQ((std::vector<std::string>{"A.TXT", "B[[]1].TXT"}), settings.excludes)
+      << "identical names get no pattern: it would leave out both";
+
+  ASSERT_EQ(0, qpk_create(scratch.path("out.qpk"),
+                          inputs({"x/a.txt", "x/b[1].txt", "x/same.txt", "y/A.TXT", "y/B[1].TXT"}), settings, err))
+      << err.str();
+  EXPECT_EQ((std::vector<std::string>{"a.txt", "b[1].txt", "same.txt"}), entry_names(read_archive(scratch.path("out.qpk"))));
 }
 
 TEST(QpkCreate, NeverStoresTheArchiveInItself) {

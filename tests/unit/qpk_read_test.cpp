@@ -210,10 +210,15 @@ TEST(QpkRead, CommandLineMistakesAreUsageErrors) {
       {{"create", "--level=x", scratch.path("x.qpk"), scratch.path("a.txt")}, 2},
       {{"create", "-j", "0", scratch.path("x.qpk"), scratch.path("a.txt")}, 2},
       {{"create", "--fast", scratch.path("x.qpk"), scratch.path("a.txt")}, 2},
+      {{"create", scratch.path("x.qpk"), scratch.path("a.txt"), "--exclude"}, 2},
+      {{"create", "--exclude=", scratch.path("x.qpk"), scratch.path("a.txt")}, 2},
+      {{"--version", "list"}, 2},
+      {{"--version"}, 0},
       {{"--help"}, 0},
       {{"create", "--help"}, 0},
       {{"create", "-j2", "--level=1", "--store", scratch.path("x.qpk"), scratch.path("a.txt")}, 0},
       {{"create", "--", scratch.path("y.qpk"), scratch.path("a.txt")}, 0},
+      {{"create", "--exclude", "*.o", "--exclude=b", scratch.path("z.qpk"), scratch.path("a.txt")}, 0},
   };
   for (const auto& c : cases) {
     std::string line;
@@ -227,7 +232,11 @@ TEST(QpkRead, CommandLineMistakesAreUsageErrors) {
     if (c.status == 0 && c.words.back() == "--help") {
       EXPECT_NE(std::string::npos, result.out.find("Usage: qpk"));
     }
+    if (c.status == 0 && c.words.back() == "--version") {
+      EXPECT_TRUE(result.out.starts_with("qpk ") && result.out.find('\n') == result.out.size() - 1) << result.out;
+    }
   }
   EXPECT_TRUE(path_exists(scratch.path("x.qpk")));
   EXPECT_TRUE(path_exists(scratch.path("y.qpk")));
+  EXPECT_TRUE(path_exists(scratch.path("z.qpk")));
 }

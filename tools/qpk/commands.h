@@ -11,6 +11,7 @@ struct create_settings {
   int level = 9;       // deflate level 0-9
   bool store = false;  // store every entry without deflating
   unsigned jobs = 0;   // compression threads; 0: one per core
+  std::vector<std::string> excludes;  // patterns of what to leave out (tools/qpk/exclude.h)
 };
 
 int qpk_create(const std::string& archive, const std::vector<std::string>& paths,

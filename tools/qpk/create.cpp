@@ -85,14 +85,15 @@ const char CHANGED[] = "the file changed while it was being read";
 
 class archive_builder {
  public:
-  archive_builder(const std::vector<input_file>& files, const create_settings& settings, std::ostream& err)
-      : files_(files), settings_(settings), err_(err) {}
+  archive_builder(const std::string& archive, const std::vector<input_file>& files, const create_settings& settings,
+                  std::ostream& err)
+      : archive_(archive), files_(files), settings_(settings), err_(err) {}
 
   bool build(archive_output& output) {
     output_ = &output;
     char signature[SIGNATURE_FIELD_SIZE] = {};
     std::snprintf(signature, sizeof signature, "%s", ARCHIVE_SIGNATURE);
-    if (!check(output.write(signature, sizeof signature), "")) return false;
+    if (!check(output.write(signature, sizeof signature), archive_)) return false;
 
     unsigned jobs = settings_.jobs != 0 ? settings_.jobs : std::max(1u, std::thread::hardware_concurrency());
     // Several blocks per worker keep every worker busy while the oldest is
@@ -111,7 +112,7 @@ class archive_builder {
  private:
   bool check(const std::string& problem, const std::string& path) {
     if (problem.empty()) return true;
-    err_ << "qpk: " << (path.empty() ? std::string("archive") : path) << ": " << problem << '\n';
+    err_ << "qpk: " << path << ": " << problem << '\n';
     return false;
   }
 
@@ -162,10 +163,10 @@ class archive_builder {
     if (block.index == 0) {
       entry_ = entry_progress{output_->position(), 0, 0};
       entry_header blank{};
-      if (!check(output_->write(&blank, sizeof blank), "")) return false;
+      if (!check(output_->write(&blank, sizeof blank), archive_)) return false;
     }
     const std::vector<uint8_t>& data = settings_.store ? block.data.input : block.data.output;
-    if (!check(output_->write(data.data(), static_cast<uint32_t>(data.size())), "")) return false;
+    if (!check(output_->write(data.data(), static_cast<uint32_t>(data.size())), archive_)) return false;
     entry_.content += static_cast<uint32_t>(block.data.input.size());
     entry_.stored += static_cast<uint32_t>(data.size());
     return block.index + 1 < block.count || finish_entry(files_[block.file]);
@@ -174,14 +175,14 @@ class archive_builder {
   // Deflating made the entry no smaller: write the content itself instead,
   // over the deflated data.
   bool rewrite_stored(const input_file& input) {
-    if (!check(output_->seek(entry_.header_at + sizeof(entry_header)), "")) return false;
+    if (!check(output_->seek(entry_.header_at + sizeof(entry_header)), archive_)) return false;
     input_reader reader;
     if (!reader.open(input.path)) return check("cannot open the file", input.path);
     std::vector<uint8_t> buffer(PUMP_BUFFER_SIZE);
     for (uint32_t left = entry_.content; left > 0;) {
       uint32_t size = std::min(left, PUMP_BUFFER_SIZE);
       if (!reader.read_exactly(buffer.data(), size)) return check(CHANGED, input.path);
-      if (!check(output_->write(buffer.data(), size), "")) return false;
+      if (!check(output_->write(buffer.data(), size), archive_)) return false;
       left -= size;
     }
     if (!reader.at_end()) return check(CHANGED, input.path);
@@ -205,10 +206,11 @@ class archive_builder {
     header.stored_size = entry_.stored;
     header.attributes = entry_attributes(input.facts);
     uint32_t end = output_->position();
-    return check(output_->seek(entry_.header_at), "") && check(output_->write(&header, sizeof header), "") &&
-           check(output_->seek(end), "");
+    return check(output_->seek(entry_.header_at), archive_) &&
+           check(output_->write(&header, sizeof header), archive_) && check(output_->seek(end), archive_);
   }
 
+  const std::string& archive_;
   const std::vector<input_file>& files_;
   const create_settings& settings_;
   std::ostream& err_;
@@ -226,9 +228,10 @@ class archive_builder {
 int qpk_create(const std::string& archive, const std::vector<std::string>& paths,
                const create_settings& settings, std::ostream& err) {
   std::vector<input_file> files;
-  if (!gather_inputs(paths, archive, &files, err)) return 1;
+  if (!gather_inputs(paths, archive, settings.excludes, &files, err)) return 1;
   if (files.empty()) {
-    err << "qpk: " << archive << ": nothing to store (empty folders are not kept)\n";
+    err << "qpk: " << archive << ": nothing to store (empty folders are not kept"
+        << (settings.excludes.empty() ? "" : "; --exclude left out the rest") << ")\n";
     return 1;
   }
   archive_output output;
@@ -237,7 +240,7 @@ int qpk_create(const std::string& archive, const std::vector<std::string>& paths
     err << "qpk: " << archive << ": " << problem << '\n';
     return 1;
   }
-  if (!archive_builder(files, settings, err).build(output)) return 1;
+  if (!archive_builder(archive, files, settings, err).build(output)) return 1;
   problem = output.commit();
   if (!problem.empty()) {
     err << "qpk: " << archive << ": " << problem << '\n';

@@ -5,14 +5,16 @@
 #include <cctype>
 #include <map>
 
-#include "foundation/path.h"
 #include "archive/entry_target.h"
+#include "foundation/path.h"
+#include "tools/qpk/exclude.h"
 
 namespace {
 
 struct gather_context {
   const std::string& archive;
   path_facts archive_facts;  // taken once: only a file of its size can be it
+  const std::vector<std::string>& excludes;
   std::vector<input_file>* files;
   std::ostream& err;
 };
@@ -25,6 +27,8 @@ std::string join_path(const std::string& folder, const std::string& name) {
 std::string join_name(const std::string& prefix, const std::string& name) {
   return prefix.empty() ? name : prefix + '\\' + name;
 }
+
+bool is_folder(path_kind kind) { return kind == path_kind::folder || kind == path_kind::linked_folder; }
 
 bool fail(std::ostream& err, const std::string& path, const std::string& reason) {
   err << "qpk: " << path << ": " << reason << '\n';
@@ -57,9 +61,11 @@ bool add_folder(gather_context& context, const std::string& folder, const std::s
   std::sort(names.begin(), names.end());
   for (const std::string& name : names) {
     std::string path = join_path(folder, name);
-    if (!component_storable(context.err, path, name)) return false;
     std::string stored = join_name(prefix, name);
     path_facts facts = path_facts_of(path.c_str());
+    // Left out before any check: an excluded name may be one no archive can hold.
+    if (name_excluded(context.excludes, stored, is_folder(facts.kind))) continue;
+    if (!component_storable(context.err, path, name)) return false;
     switch (facts.kind) {
       case path_kind::file:
         if (!add_file(context, path, stored, facts)) return false;
@@ -86,16 +92,25 @@ std::string folded(const std::string& name) {
 }
 
 // Win32 names are case-insensitive: two entries differing only in case would
-// land on one file, the second overwriting the first.
+// land on one file, the second overwriting the first. Every clash is named,
+// so that one run gives all the --exclude patterns a tree needs.
 bool names_unique(const std::vector<input_file>& files, std::ostream& err) {
   std::map<std::string, const input_file*> seen;
+  bool unique = true;
   for (const input_file& file : files) {
     auto [place, added] = seen.emplace(folded(file.name), &file);
-    if (!added) {
-      return fail(err, file.path, "would be stored as \"" + file.name + "\", as " + place->second->path + " is");
-    }
+    if (added) continue;
+    const input_file& first = *place->second;
+    // The very same name from two inputs is beyond any pattern's reach.
+    std::string reason = file.name == first.name
+                             ? "\"" + file.name + "\" is also stored from " + first.path +
+                                   ", and an archive holds each name once"
+                             : "\"" + file.name + "\" clashes with \"" + first.name + "\" from " + first.path +
+                                   ": names that differ only in case are one file on Windows; leave one out with "
+                                   "--exclude \"" + literal_pattern(file.name) + "\"";
+    unique = fail(err, file.path, reason);
   }
-  return true;
+  return unique;
 }
 
 }  // namespace
@@ -119,11 +134,14 @@ std::string stored_base_name(const std::string& path) {
 }
 
 bool gather_inputs(const std::vector<std::string>& paths, const std::string& archive,
-                   std::vector<input_file>* files, std::ostream& err) {
-  gather_context context{archive, path_facts_of(archive.c_str()), files, err};
+                   const std::vector<std::string>& excludes, std::vector<input_file>* files, std::ostream& err) {
+  gather_context context{archive, path_facts_of(archive.c_str()), excludes, files, err};
   for (const std::string& path : paths) {
     path_facts facts = path_facts_of(path.c_str());
     std::string base = stored_base_name(path);
+    // A missing path is a mistake even when a pattern would have left it out.
+    if (facts.kind != path_kind::missing && !base.empty() && name_excluded(excludes, base, is_folder(facts.kind)))
+      continue;
     if (!component_storable(err, path, base)) return false;
     switch (facts.kind) {
       case path_kind::file:

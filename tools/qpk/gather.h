@@ -22,11 +22,13 @@ constexpr uint64_t ARCHIVE_LIMIT = 0x7FFFFFFF;
 // Why a file of this size cannot be stored, or nullptr when it can.
 const char* file_size_problem(uint64_t size);
 
-// Fills files in archive order. Skips the archive itself and, with a warning,
-// links to folders and things that are not files. On the first problem writes
-// "qpk: PATH: REASON" to err and returns false.
+// Fills files in archive order. Skips the archive itself, what the exclude
+// patterns match (tools/qpk/exclude.h) and, with a warning, links to folders
+// and things that are not files. On the first problem writes
+// "qpk: PATH: REASON" to err and returns false; names that differ only in
+// case are all reported before it returns false.
 bool gather_inputs(const std::vector<std::string>& paths, const std::string& archive,
-                   std::vector<input_file>* files, std::ostream& err);
+                   const std::vector<std::string>& excludes, std::vector<input_file>* files, std::ostream& err);
 
 // The name a given path is stored under: its last component, or "" for ".",
 // ".." and roots, whose contents go to the top of the archive.

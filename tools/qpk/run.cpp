@@ -3,12 +3,13 @@
 #include <cstring>
 #include <string_view>
 
+#include "generated/version.h"
 #include "tools/qpk/commands.h"
 
 namespace {
 
 const char USAGE[] =
-    "Usage: qpk create [--level N] [--store] [-j N] ARCHIVE PATH...\n"
+    "Usage: qpk create [--level N] [--store] [-j N] [--exclude PATTERN]... ARCHIVE PATH...\n"
     "       qpk list FILE\n"
     "       qpk test FILE\n"
     "       qpk info FILE\n"
@@ -23,8 +24,15 @@ const char USAGE[] =
     "  --level N  deflate level, 0 (fastest) to 9 (smallest, the default)\n"
     "  --store    keep every entry as it is, without deflating\n"
     "  -j N       compress on N threads (default: one per core)\n"
+    "  --exclude PATTERN\n"
+    "             leave out what the pattern matches, and everything under a\n"
+    "             folder it matches (may be given again). * ? [...] as in a\n"
+    "             shell, never across a folder separator; a pattern without /\n"
+    "             matches any one file or folder name, one with / the path\n"
+    "             from the top of the archive; case counts\n"
     "  --apply    (cleanup) delete those paths and their keys\n"
     "  --help     show this text\n"
+    "  --version  show the version\n"
     "\n"
     "list shows times as UTC and attributes as five letters, '-' where one is\n"
     "not set: R read-only, A archive, H hidden, S system, X executable (POSIX).\n";
@@ -82,6 +90,11 @@ int run_create(int argc, const char* const* argv, std::ostream& err) {
         return usage_error(err, "--level takes a number from 0 to 9");
       }
       settings.level = static_cast<int>(level);
+    } else if (word.starts_with("--exclude")) {
+      if (!option_value(argv, argc, &i, word, "--exclude", &value) || value.empty()) {
+        return usage_error(err, "--exclude takes a pattern");
+      }
+      settings.excludes.emplace_back(value);
     } else if (word.starts_with("-j") || word.starts_with("--jobs")) {
       std::string_view name = word.starts_with("-j") ? "-j" : "--jobs";
       if (!option_value(argv, argc, &i, word, name, &value) || !parse_number(value, 1, MAX_JOBS, &settings.jobs)) {
@@ -104,6 +117,10 @@ int qpk_run(int argc, const char* const* argv, std::ostream& out, std::ostream& 
   std::string_view command = argv[1];
   if (command == "--help" || command == "-h" || command == "help") {
     out << USAGE;
+    return 0;
+  }
+  if (command == "--version" && argc == 2) {
+    out << "qpk " QPK_VERSION "\n";
     return 0;
   }
   for (int i = 2; i < argc; ++i) {

@@ -148,6 +148,12 @@ void window_message_box(ui_window, const char*, const char* text) {
   print_text(text);
 }
 
+void window_show_result(ui_window, const char*, const char* text) {
+  end_line();
+  printf("%s\n", text);
+  fflush(stdout);
+}
+
 bool window_can_ask() {
   int tty = open("/dev/tty", O_RDWR | O_CLOEXEC);
   if (tty < 0) return false;

@@ -107,6 +107,10 @@ void window_message_box(ui_window owner, const char* title, const char* text) {
   fake.calls.push_back("box " + name_of(owner) + " " + title + "|" + text);
 }
 
+void window_show_result(ui_window owner, const char* title, const char* text) {
+  fake.calls.push_back("result " + name_of(owner) + " " + title + "|" + text);
+}
+
 bool window_ask_yes_no(ui_window owner, const char* title, const char* question) {
   fake.calls.push_back("ask " + name_of(owner) + " " + title + "|" + question);
   if (fake.answers.empty()) return false;

@@ -16,7 +16,7 @@ struct fake_exit {
 
 struct fake_window_state {
   // "status.create", "splash.create", "item 1001 Extracting...", "show 1007 1",
-  // "box <owner> <title>|<text>", "ask <owner> <title>|<question>", "pump",
+  // "box <owner> <title>|<text>", "result <owner> <title>|<text>", "ask <owner> <title>|<question>", "pump",
   // "wait", "sleep 100", "destroy <window>", "classes.register", ...
   // An owner or window is written "-" for none, else "status1", "status2", ...
   std::vector<std::string> calls;

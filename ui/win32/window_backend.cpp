@@ -34,6 +34,10 @@ void window_message_box(ui_window owner, const char* title, const char* text) {
   MessageBoxA(static_cast<HWND>(owner), text, title, MB_OK);
 }
 
+void window_show_result(ui_window owner, const char* title, const char* text) {
+  MessageBoxA(static_cast<HWND>(owner), text, title, MB_OK);
+}
+
 bool window_ask_yes_no(ui_window owner, const char* title, const char* question) {
   return MessageBoxA(static_cast<HWND>(owner), question, title, MB_YESNO) == IDYES;
 }
