@@ -18,6 +18,7 @@ def pytest_addoption(parser):
     group.addoption("--window-text", help="reader of other programs' window texts")
     group.addoption("--probe", help="program that shows the user interface's pieces")
     group.addoption("--shots", help="folder for screenshots")
+    group.addoption("--native-qpk", help="the Linux qpk (for tests of a Windows build)")
 
 
 @pytest.fixture(scope="session")
@@ -31,4 +32,5 @@ def build(request):
         program=path("--program"), qpk=path("--qpk"), platform=option("--platform"),
         work=path("--work"), wine_run=path("--wine-run"), prefix=path("--prefix"),
         window_text=path("--window-text"), probe=path("--probe"), shots=path("--shots"),
+        native_qpk=path("--native-qpk"),
         win32=option("--platform") == "win32")
