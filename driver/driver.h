@@ -10,7 +10,6 @@
 #include "foundation/file.h"
 #include "foundation/path.h"
 
-constexpr int ERROR_COPY_STUB = -2;
 // The program's own path does not fit its 256-byte buffer.
 constexpr int ERROR_PROGRAM_PATH_TOO_LONG = -8008;
 // A text assembled by the driver (a command line, a path) does not fit.
@@ -38,9 +37,6 @@ int driver_run(int argc, char** argv);
 // its command (whose own non-zero status, when the run waited for it, is
 // returned instead); EXIT_STATUS_FAILURE otherwise.
 int build_run(int argc, char** argv);
-// Copies the whole open program file source to the open target's position;
-// 0 or ERROR_COPY_STUB.
-int se_copy_stub(file_handle source, file_handle target);
 
 int extraction_run(int argc, char** argv);
 

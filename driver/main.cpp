@@ -23,17 +23,6 @@ int g_command_line_status = 0;
 char g_module_path[PATH_SIZE];
 char* g_argv[ARGUMENT_VECTOR_SIZE];
 
-const char* option_error_text(int status) {
-  switch (status) {
-    case ERROR_OPTION_MISSING_PARAMETER: return "ERROR: Option missing parameter";
-    case ERROR_OPTION_ALREADY_SET: return "ERROR: Option already set";
-    case ERROR_INVALID_OPTION: return "ERROR: Invalid option";
-    case ERROR_TOO_MANY_WORDS: return "ERROR: Too many words on the command line";
-    case ERROR_WORD_TOO_LONG: return "ERROR: Word too long";
-    default: return nullptr;
-  }
-}
-
 void start_up() {
   const uint32_t pool_size = DRIVER_POOL_SIZE;
   int status = foundation_init(&pool_size);
@@ -105,7 +94,7 @@ int driver_run(int argc, char** argv) {
     ui_show_result("qpk2exe " QPK_VERSION);
     exit_status = EXIT_STATUS_SUCCESS;
   } else if (status < 0) {
-    const char* text = option_error_text(status);
+    const char* text = options_error_text(status);
     if (text != nullptr) ui_notify(EVENT_MESSAGE, text);
   } else if (self_extractor) {
     exit_status = extraction_run(argc, argv);

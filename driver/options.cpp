@@ -144,6 +144,17 @@ int options_parse(int argc, char** argv) {
   return 0;
 }
 
+const char* options_error_text(int status) {
+  switch (status) {
+    case ERROR_OPTION_MISSING_PARAMETER: return "ERROR: Option missing parameter";
+    case ERROR_OPTION_ALREADY_SET: return "ERROR: Option already set";
+    case ERROR_INVALID_OPTION: return "ERROR: Invalid option";
+    case ERROR_TOO_MANY_WORDS: return "ERROR: Too many words on the command line";
+    case ERROR_WORD_TOO_LONG: return "ERROR: Word too long";
+    default: return nullptr;
+  }
+}
+
 int option_is_set(const char* word) {
   int index = option_find(word);
   return index >= 0 && (option_table[index].state & OPTION_GIVEN) ? 1 : 0;

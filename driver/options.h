@@ -48,6 +48,9 @@ void options_set_prefixes(const char* prefixes);
 // ERROR_WORD_TOO_LONG for a parameter over 254 or a positional word over 255
 // characters. On POSIX a "/" word is an option only when the rest names one.
 int options_parse(int argc, char** argv);
+// The message of a refused command line ("ERROR: Invalid option", ...) for a
+// status of options_parse or ERROR_TOO_MANY_WORDS; null for any other.
+const char* options_error_text(int status);
 int option_find(const char* word);
 int option_is_set(const char* word);
 // out holds OPTION_PARAMETER_SIZE bytes.

@@ -19,6 +19,7 @@ def pytest_addoption(parser):
     group.addoption("--probe", help="program that shows the user interface's pieces")
     group.addoption("--shots", help="folder for screenshots")
     group.addoption("--build-dir", help="the CMake build tree under test")
+    group.addoption("--native-qpk", help="the Linux qpk (for tests of a Windows build)")
 
 
 @pytest.fixture(scope="session")
@@ -33,4 +34,5 @@ def build(request):
         work=path("--work"), wine_run=path("--wine-run"), prefix=path("--prefix"),
         window_text=path("--window-text"), probe=path("--probe"), shots=path("--shots"),
         build_dir=path("--build-dir"),
+        native_qpk=path("--native-qpk"),
         win32=option("--platform") == "win32")

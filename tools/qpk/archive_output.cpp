@@ -2,34 +2,16 @@
 #include "tools/qpk/archive_output.h"
 
 #include <algorithm>
-#include <csignal>
-#include <cstdio>
 
 #include "foundation/path.h"
 #include "tools/qpk/gather.h"
+#include "tools/qpk/pending_files.h"
 #include "tools/qpk/platform.h"
-
-namespace {
-
-// Set only after the name is complete, so a handler never sees half a name.
-char pending_name[PATH_SIZE];
-volatile std::sig_atomic_t pending_set = 0;
-
-void set_pending(const char* name) {
-  pending_set = 0;
-  if (name == nullptr) return;
-  std::snprintf(pending_name, sizeof pending_name, "%s", name);
-  pending_set = 1;
-}
-
-}  // namespace
-
-const char* archive_output_pending() { return pending_set ? pending_name : nullptr; }
 
 archive_output::~archive_output() {
   if (file_ != NO_FILE) file_close(file_);
   if (!temporary_.empty()) {
-    set_pending(nullptr);
+    pending_set(PENDING_ARCHIVE_OUTPUT, nullptr);
     os_file_delete(temporary_.c_str());
   }
 }
@@ -44,7 +26,7 @@ std::string archive_output::open(const std::string& target) {
     return "cannot create a file in its folder";
   }
   temporary_ = temporary;
-  set_pending(temporary);
+  pending_set(PENDING_ARCHIVE_OUTPUT, temporary);
   if (file_open(temporary, &file_, FILE_MODE_WRITE) != 0) {
     file_ = NO_FILE;
     return "cannot write a file in its folder";
@@ -108,6 +90,6 @@ std::string archive_output::commit() {
   if (!cut) return "cannot set the archive's length";
   if (!replace_file(temporary_.c_str(), target_.c_str())) return "cannot move the finished archive into place";
   temporary_.clear();
-  set_pending(nullptr);
+  pending_set(PENDING_ARCHIVE_OUTPUT, nullptr);
   return "";
 }

@@ -12,10 +12,6 @@
 
 #include "foundation/file.h"
 
-// The temporary file being written, or nullptr: what an interrupt handler
-// removes before the process ends.
-const char* archive_output_pending();
-
 class archive_output {
  public:
   archive_output() = default;

@@ -14,8 +14,25 @@ struct create_settings {
   std::vector<std::string> excludes;  // patterns of what to leave out (tools/qpk/exclude.h)
 };
 
+// Which builder program sfx copies as the stub.
+enum class stub_source {
+  beside,   // the builder installed beside qpk (the default)
+  windows,  // the 32-bit Windows program of the install layout
+  file,     // stub_file
+};
+struct sfx_settings {
+  stub_source source = stub_source::beside;
+  std::string stub_file;
+  create_settings create;  // for an archive made from files and folders
+};
+
 int qpk_create(const std::string& archive, const std::vector<std::string>& paths,
                const create_settings& settings, std::ostream& err);
+// Builds a self-extractor as the builder does, through the builder's own
+// option parse and build steps. words: the builder's options, then one
+// archive or the files and folders to make one from, then the output (taken
+// as given: no extension is added). An existing output is replaced.
+int qpk_sfx(const sfx_settings& settings, const std::vector<std::string>& words, std::ostream& err);
 int qpk_list(const std::string& file, std::ostream& out, std::ostream& err);
 int qpk_test(const std::string& file, std::ostream& out, std::ostream& err);
 int qpk_info(const std::string& file, std::ostream& out, std::ostream& err);

@@ -3,16 +3,15 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "foundation/backend.h"
 #include "foundation/foundation.h"
-#include "tools/qpk/archive_output.h"
 #include "tools/qpk/commands.h"
+#include "tools/qpk/pending_files.h"
 
 namespace {
 
-// An interrupted create leaves no temporary file behind.
+// An interrupted create or sfx leaves no temporary file behind.
 void on_interrupt(int) {
-  if (const char* pending = archive_output_pending()) os_file_delete(pending);
+  pending_remove_all();
   std::_Exit(130);
 }
 

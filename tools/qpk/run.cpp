@@ -10,12 +10,17 @@ namespace {
 
 const char USAGE[] =
     "Usage: qpk create [--level N] [--store] [-j N] [--exclude PATTERN]... ARCHIVE PATH...\n"
+    "       qpk sfx [--stub FILE | --windows] [--level N] [--store] [-j N]\n"
+    "               [--exclude PATTERN]... [builder options] ARCHIVE|PATH... OUTPUT\n"
     "       qpk list FILE\n"
     "       qpk test FILE\n"
     "       qpk info FILE\n"
     "       qpk cleanup [--apply]\n"
     "\n"
     "  create  store files and folders (recursively) in a new archive\n"
+    "  sfx     make a self-extractor as the builder does: its program, the options,\n"
+    "          the archive (first made from the files and folders when not one\n"
+    "          archive) and the trailer, written to OUTPUT (replaced if it exists)\n"
     "  list    show the entries of an archive or self-extractor\n"
     "  test    check every entry's data without writing files\n"
     "  info    show a self-extractor's options and archive offset\n"
@@ -30,9 +35,18 @@ const char USAGE[] =
     "             shell, never across a folder separator; a pattern without /\n"
     "             matches any one file or folder name, one with / the path\n"
     "             from the top of the archive; case counts\n"
+    "  --stub FILE  (sfx) the builder program to copy; by default the qpk2exe\n"
+    "             beside qpk (QPK2EXE.exe on Windows)\n"
+    "  --windows  (sfx) the installed 32-bit Windows program,\n"
+    "             <qpk's folder>/../share/qpk2exe/windows/QPK2EXE.exe\n"
     "  --apply    (cleanup) delete those paths and their keys\n"
     "  --help     show this text\n"
     "  --version  show the version\n"
+    "\n"
+    "sfx takes the builder's options with / or - (/q1 /q2 /nopath /y /n /deleteafter\n"
+    "/forcedeleteprompt /e COMMAND /nosplashonextract /nostatus /name NAME\n"
+    "/destinationdirectory DIR), with the builder's checks and limits. One input\n"
+    "that holds an archive or is named .qpk is the archive itself.\n"
     "\n"
     "list shows times as UTC and attributes as five letters, '-' where one is\n"
     "not set: R read-only, A archive, H hidden, S system, X executable (POSIX).\n";
@@ -71,43 +85,83 @@ bool option_value(const char* const* argv, int argc, int* index, std::string_vie
   return false;
 }
 
+// Takes --store, --level N or -j N at argv[*index] into settings: 1 when
+// taken, 0 when the word is none of them, 2 (a usage error, written) when
+// its value is wrong.
+int create_option(int argc, const char* const* argv, int* index, create_settings* settings, std::ostream& err) {
+  std::string_view word = argv[*index];
+  std::string_view value;
+  if (word == "--store") {
+    settings->store = true;
+  } else if (word.starts_with("--level")) {
+    unsigned level = 0;
+    if (!option_value(argv, argc, index, word, "--level", &value) || !parse_number(value, 0, 9, &level)) {
+      return usage_error(err, "--level takes a number from 0 to 9");
+    }
+    settings->level = static_cast<int>(level);
+  } else if (word.starts_with("--exclude")) {
+    if (!option_value(argv, argc, index, word, "--exclude", &value) || value.empty()) {
+      return usage_error(err, "--exclude takes a pattern");
+    }
+    settings->excludes.emplace_back(value);
+  } else if (word.starts_with("-j") || word.starts_with("--jobs")) {
+    std::string_view name = word.starts_with("-j") ? "-j" : "--jobs";
+    if (!option_value(argv, argc, index, word, name, &value) || !parse_number(value, 1, MAX_JOBS, &settings->jobs)) {
+      return usage_error(err, "-j takes a number from 1 to " + std::to_string(MAX_JOBS));
+    }
+  } else {
+    return 0;
+  }
+  return 1;
+}
+
 int run_create(int argc, const char* const* argv, std::ostream& err) {
   create_settings settings;
   std::vector<std::string> words;
   bool options_end = false;
   for (int i = 2; i < argc; ++i) {
     std::string_view word = argv[i];
-    std::string_view value;
     if (options_end || word.empty() || word[0] != '-' || word == "-") {
       words.emplace_back(word);
     } else if (word == "--") {
       options_end = true;
-    } else if (word == "--store") {
-      settings.store = true;
-    } else if (word.starts_with("--level")) {
-      unsigned level = 0;
-      if (!option_value(argv, argc, &i, word, "--level", &value) || !parse_number(value, 0, 9, &level)) {
-        return usage_error(err, "--level takes a number from 0 to 9");
-      }
-      settings.level = static_cast<int>(level);
-    } else if (word.starts_with("--exclude")) {
-      if (!option_value(argv, argc, &i, word, "--exclude", &value) || value.empty()) {
-        return usage_error(err, "--exclude takes a pattern");
-      }
-      settings.excludes.emplace_back(value);
-    } else if (word.starts_with("-j") || word.starts_with("--jobs")) {
-      std::string_view name = word.starts_with("-j") ? "-j" : "--jobs";
-      if (!option_value(argv, argc, &i, word, name, &value) || !parse_number(value, 1, MAX_JOBS, &settings.jobs)) {
-        return usage_error(err, "-j takes a number from 1 to " + std::to_string(MAX_JOBS));
-      }
-    } else {
-      return usage_error(err, "unknown option " + std::string(word));
+    } else if (int taken = create_option(argc, argv, &i, &settings, err); taken != 1) {
+      return taken == 0 ? usage_error(err, "unknown option " + std::string(word)) : taken;
     }
   }
   if (words.size() < 2) return usage_error(err, "create needs an archive and at least one file or folder");
   std::string archive = words.front();
   words.erase(words.begin());
   return qpk_create(archive, words, settings, err);
+}
+
+// qpk's own options ("--" words and -j) are taken here; every other word goes
+// to the builder's parser, which knows its options by their / or - prefix.
+int run_sfx(int argc, const char* const* argv, std::ostream& err) {
+  sfx_settings settings;
+  bool windows = false;
+  std::vector<std::string> words;
+  for (int i = 2; i < argc; ++i) {
+    std::string_view word = argv[i];
+    std::string_view value;
+    if (word == "--stub" || word.starts_with("--stub=")) {
+      if (!option_value(argv, argc, &i, word, "--stub", &value) || value.empty()) {
+        return usage_error(err, "--stub takes the builder program to copy");
+      }
+      if (settings.source == stub_source::file) return usage_error(err, "--stub is given twice");
+      settings.source = stub_source::file;
+      settings.stub_file = value;
+    } else if (word == "--windows") {
+      windows = true;
+    } else if (!word.starts_with("--") && !word.starts_with("-j")) {
+      words.emplace_back(word);
+    } else if (int taken = create_option(argc, argv, &i, &settings.create, err); taken != 1) {
+      return taken == 0 ? usage_error(err, "unknown option " + std::string(word)) : taken;
+    }
+  }
+  if (windows && settings.source == stub_source::file) return usage_error(err, "--stub and --windows exclude each other");
+  if (windows) settings.source = stub_source::windows;
+  return qpk_sfx(settings, words, err);
 }
 
 }  // namespace
@@ -130,6 +184,7 @@ int qpk_run(int argc, const char* const* argv, std::ostream& out, std::ostream& 
     }
   }
   if (command == "create") return run_create(argc, argv, err);
+  if (command == "sfx") return run_sfx(argc, argv, err);
   if (command == "cleanup") {
     bool apply = argc == 3 && std::strcmp(argv[2], "--apply") == 0;
     if (argc > 3 || (argc == 3 && !apply)) return usage_error(err, "cleanup takes only --apply");

@@ -1,0 +1,80 @@
+// The build of a self-extractor from its checked inputs, shared by the
+// builder and `qpk sfx`.
+#include "archive/self_extractor_build.h"
+
+#include "foundation/path.h"
+
+namespace {
+
+// Writes the whole self-extractor into the open, empty output; null, or the
+// message of the step that failed.
+const char* write_self_extractor(const se_build_inputs& inputs, const option_block& block, file_handle exe,
+                                 int* status) {
+  *status = se_copy_stub(inputs.stub, exe);
+  if (*status < 0) return "Error copying self-extractor";
+  *status = se_write_options(exe, &block);
+  if (*status < 0) return "Error appending options to self-extractor";
+  uint32_t archive_offset = se_measure(exe);
+  *status = se_append_archive(inputs.archive, exe);
+  if (*status < 0) return "Error adding QPK to self-extractor";
+  *status = se_fix(exe, archive_offset);
+  return *status < 0 ? "Error fixing self-extractor" : nullptr;
+}
+
+void tell(se_temporary_note note, const char* name) {
+  if (note != nullptr) note(name);
+}
+
+}  // namespace
+
+const char* se_open_inputs(const char* stub, const char* archive, se_build_inputs* inputs) {
+  if (file_open(stub, &inputs->stub, FILE_MODE_READ) != 0) {
+    inputs->stub = NO_FILE;
+    return "Error copying self-extractor";
+  }
+  if (file_open(archive, &inputs->archive, FILE_MODE_READ) != 0) {
+    inputs->archive = NO_FILE;
+    return "ERROR: Unable to open the archive \"%s\"";
+  }
+  // A size of 2 GiB or more is reported as -1, which counts as too large.
+  int stub_size = 0, archive_size = 0;
+  file_size(inputs->stub, &stub_size);
+  file_size(inputs->archive, &archive_size);
+  const uint64_t total = uint64_t{static_cast<uint32_t>(stub_size)} + sizeof(option_block) +
+                         static_cast<uint32_t>(archive_size) + TRAILER_SIZE;
+  if (total > static_cast<uint64_t>(INT32_MAX)) return "ERROR: \"%s\" is too large for a self-extractor";
+  archive_bounds bounds;
+  if (archive_locate(inputs->archive, &bounds) != 0 || bounds.start != 0) return "ERROR: \"%s\" is not a QPK archive";
+  return nullptr;
+}
+
+void se_close_inputs(se_build_inputs* inputs) {
+  if (inputs->stub != NO_FILE) file_close(inputs->stub);
+  if (inputs->archive != NO_FILE) file_close(inputs->archive);
+  *inputs = {};
+}
+
+int se_copy_stub(file_handle source, file_handle target) {
+  int size = 0;
+  file_size(source, &size);
+  if (size < 0 || file_seek(source, 0, FILE_SEEK_SET) != 0) return ERROR_COPY_STUB;
+  return copy_bytes(source, target, static_cast<uint32_t>(size)) == 0 ? 0 : ERROR_COPY_STUB;
+}
+
+const char* se_build_output(const char* stub, const se_build_inputs& inputs, const option_block& block,
+                            const char* output, int* status, se_temporary_note note) {
+  char temporary[PATH_SIZE];
+  file_handle exe = NO_FILE;
+  if (file_create_temporary(output, temporary, sizeof temporary, &exe) != 0) return "Error copying self-extractor";
+  tell(note, temporary);
+  const char* failure = write_self_extractor(inputs, block, exe, status);
+  file_close(exe);
+  // Normal attributes, keeping the stub's execute permission on POSIX.
+  uint32_t execute = os_get_attributes(stub);
+  execute = execute == OS_ATTR_INVALID ? 0 : execute & OS_ATTR_EXECUTE;
+  os_set_attributes(temporary, OS_ATTR_NORMAL | execute);
+  if (failure == nullptr && !os_file_replace(temporary, output)) failure = "Error fixing self-extractor";
+  if (failure != nullptr) os_file_delete(temporary);
+  tell(note, nullptr);
+  return failure;
+}
