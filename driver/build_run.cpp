@@ -3,7 +3,9 @@
 // and the trailer that gives the archive's offset.
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
+#include "archive/executable_image.h"
 #include "archive/layout.h"
 #include "archive/option_table.h"
 #include "driver/driver.h"
@@ -103,11 +105,29 @@ const char* build_output(const char* program, file_handle stub, file_handle inpu
 
 }  // namespace
 
+// A signature belongs to the builder's own file, not to what is built from
+// it: a signed builder is copied as it was before signing, up to its image's
+// end, with no certificate table named in its header and no checksum (a
+// signer sets one), so that the self-extractor can be signed afresh.
 int se_copy_stub(file_handle source, file_handle target) {
-  int size = 0;
+  int size = 0, start = 0;
   file_size(source, &size);
-  if (size < 0 || file_seek(source, 0, FILE_SEEK_SET) != 0) return ERROR_COPY_STUB;
-  return copy_bytes(source, target, static_cast<uint32_t>(size)) == 0 ? 0 : ERROR_COPY_STUB;
+  if (size < 0 || file_tell(target, &start) != 0) return ERROR_COPY_STUB;
+  uint32_t length = static_cast<uint32_t>(size);
+  pe_security_directory security;
+  const bool signed_image = pe_security_find(source, &security) == 0 && (security.offset != 0 || security.size != 0);
+  if (signed_image && (executable_image_unsigned_end(source, &length) != 0 ||
+                       uint64_t{security.entry} + PE_DIRECTORY_ENTRY_SIZE > length))
+    return ERROR_COPY_STUB;
+  if (file_seek(source, 0, FILE_SEEK_SET) != 0 || copy_bytes(source, target, length) != 0) return ERROR_COPY_STUB;
+  if (!signed_image) return 0;
+  const uint8_t zeros[PE_DIRECTORY_ENTRY_SIZE] = {};
+  for (const auto& [field, count] : {std::pair{security.checksum, PE_CHECKSUM_SIZE}, std::pair{security.entry, PE_DIRECTORY_ENTRY_SIZE}}) {
+    if (file_seek(target, static_cast<int32_t>(static_cast<uint32_t>(start) + field), FILE_SEEK_SET) != 0 ||
+        file_write_all(target, zeros, static_cast<int>(count)) != 0)
+      return ERROR_COPY_STUB;
+  }
+  return file_seek(target, 0, FILE_SEEK_END) == 0 ? 0 : ERROR_COPY_STUB;
 }
 
 int build_run(int /*argc*/, char** argv) {

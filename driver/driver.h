@@ -38,8 +38,9 @@ int driver_run(int argc, char** argv);
 // its command (whose own non-zero status, when the run waited for it, is
 // returned instead); EXIT_STATUS_FAILURE otherwise.
 int build_run(int argc, char** argv);
-// Copies the whole open program file source to the open target's position;
-// 0 or ERROR_COPY_STUB.
+// Copies the open program file source to the open target's position, a
+// signed program without its certificate table, with its security directory
+// and checksum cleared; 0 or ERROR_COPY_STUB.
 int se_copy_stub(file_handle source, file_handle target);
 
 int extraction_run(int argc, char** argv);
