@@ -25,15 +25,21 @@ def fresh(path):
     return path
 
 
-def security_directory(path):
-    """(table offset, table size, checksum) from a PE file's headers."""
+def header_fields(path):
+    """File offsets of a PE file's checksum and security directory entry."""
     with open(path, "rb") as f:
         data = f.read(4096)
-    pe = struct.unpack_from("<I", data, 0x3C)[0]
-    optional = pe + 24
+    optional = struct.unpack_from("<I", data, 0x3C)[0] + 24
     wide = struct.unpack_from("<H", data, optional)[0] == 0x20B
-    offset, size = struct.unpack_from("<II", data, optional + (112 if wide else 96) + 4 * 8)
-    return offset, size, struct.unpack_from("<I", data, optional + 64)[0]
+    return optional + 64, optional + (112 if wide else 96) + 4 * 8
+
+
+def security_directory(path):
+    """(table offset, table size, checksum) from a PE file's headers."""
+    checksum, entry = header_fields(path)
+    with open(path, "rb") as f:
+        data = f.read(4096)
+    return struct.unpack_from("<II", data, entry) + struct.unpack_from("<I", data, checksum)
 
 
 @pytest.fixture(scope="module")
@@ -144,7 +150,9 @@ def test_signed_builder_builds_self_extractors_that_sign_afresh(build, kit):
     built = os.path.join(kit.root, "built.exe")
     assert security_directory(built) == (0, 0, 0), "the stub names no certificate table and carries no checksum"
     with open(build.program, "rb") as original, open(built, "rb") as copy:
-        unsigned = original.read()
+        unsigned = bytearray(original.read())
+        checksum, _ = header_fields(build.program)
+        unsigned[checksum:checksum + 4] = bytes(4)
         assert copy.read(len(unsigned)) == unsigned, "the stub is the builder as it was before signing"
     resigned = os.path.join(kit.root, "built-signed.exe")
     kit.sign(built, resigned)
