@@ -15,6 +15,9 @@ constexpr uint32_t TABLE_LIMIT = 64 * 1024;
 constexpr uint32_t PE_SECTION_SIZE = 40;
 constexpr uint32_t PE_SYMBOL_SIZE = 18;
 constexpr uint32_t PE_SECURITY_DIRECTORY = 4;
+constexpr uint32_t PE_CHECKSUM_FIELD = 64;  // in the optional header, in both forms
+constexpr uint32_t PE32_MAGIC = 0x10B;
+constexpr uint32_t PE32_PLUS_MAGIC = 0x20B;
 constexpr uint32_t ELF_SHT_NOBITS = 8;
 
 uint16_t u16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
@@ -33,17 +36,51 @@ struct image_reader {
   }
 };
 
-bool pe_end(const image_reader& image, uint64_t* end) {
+// The DOS and PE headers: where the PE header lies and what it says. The
+// optional header is read as far as the longest one reaches.
+struct pe_headers {
+  uint32_t pe = 0;
+  uint8_t header[24 + 240] = {};  // signature, file header, optional header
+  uint32_t optional_size = 0;     // as the file header gives it
+};
+
+bool pe_read_headers(const image_reader& image, pe_headers* out) {
   uint8_t dos[64];
   if (!image.read(0, dos, sizeof dos) || dos[0] != 'M' || dos[1] != 'Z') return false;
-  const uint32_t pe = u32(dos + 0x3C);
-  uint8_t header[24 + 240];  // signature, file header and the longest optional header
-  if (!image.read(pe, header, 24) || memcmp(header, "PE\0\0", 4) != 0) return false;
+  out->pe = u32(dos + 0x3C);
+  if (!image.read(out->pe, out->header, 24) || memcmp(out->header, "PE\0\0", 4) != 0) return false;
+  out->optional_size = u16(out->header + 20);
+  // An optional header cut short by the file's end is read as none.
+  const uint32_t readable = std::min<uint32_t>(out->optional_size, sizeof out->header - 24);
+  if (!image.read(uint64_t{out->pe} + 24, out->header + 24, readable)) memset(out->header + 24, 0, readable);
+  return true;
+}
+
+bool pe_security(const pe_headers& headers, pe_security_directory* out) {
+  const uint8_t* optional = headers.header + 24;
+  const uint32_t magic = headers.optional_size >= 2 ? u16(optional) : 0;
+  if (magic != PE32_MAGIC && magic != PE32_PLUS_MAGIC) return false;
+  // The directory count and the directories follow the fixed fields, which
+  // are longer in the 64-bit form.
+  const uint32_t count_field = magic == PE32_PLUS_MAGIC ? 108 : 92;
+  const uint32_t entry = count_field + 4 + PE_SECURITY_DIRECTORY * PE_DIRECTORY_ENTRY_SIZE;
+  if (headers.optional_size < entry + PE_DIRECTORY_ENTRY_SIZE || u32(optional + count_field) <= PE_SECURITY_DIRECTORY)
+    return false;
+  out->checksum = headers.pe + 24 + PE_CHECKSUM_FIELD;
+  out->entry = headers.pe + 24 + entry;
+  out->offset = u32(optional + entry);
+  out->size = u32(optional + entry + 4);
+  return true;
+}
+
+bool pe_end(const image_reader& image, bool with_certificate, uint64_t* end) {
+  pe_headers headers;
+  if (!pe_read_headers(image, &headers)) return false;
+  const uint8_t* header = headers.header;
   const uint32_t sections = u16(header + 6);
   const uint32_t symbol_table = u32(header + 12);
   const uint32_t symbols = u32(header + 16);
-  const uint32_t optional_size = u16(header + 20);
-  const uint64_t table = uint64_t{pe} + 24 + optional_size;
+  const uint64_t table = uint64_t{headers.pe} + 24 + headers.optional_size;
   if (sections * PE_SECTION_SIZE > TABLE_LIMIT) return false;
   uint8_t rows[TABLE_LIMIT];
   if (!image.read(table, rows, sections * PE_SECTION_SIZE)) return false;
@@ -59,17 +96,12 @@ bool pe_end(const image_reader& image, uint64_t* end) {
     uint8_t length[4];
     last = std::max(last, image.read(names, length, 4) ? names + u32(length) : names);
   }
-  // A signature's certificate table lies past the sections, at the file
-  // offset the security directory gives.
-  const uint32_t magic = optional_size >= 2 && image.read(pe + 24, header + 24, std::min(optional_size, 240u))
-                             ? u16(header + 24)
-                             : 0;
-  const uint32_t directories = magic == 0x20B ? 112 : 96;
-  const uint32_t security = directories + PE_SECURITY_DIRECTORY * 8;
-  if ((magic == 0x10B || magic == 0x20B) && optional_size >= security + 8) {
-    const uint32_t offset = u32(header + 24 + security), length = u32(header + 24 + security + 4);
-    if (offset != 0 && length != 0) last = std::max(last, uint64_t{offset} + length);
-  }
+  // A signature's certificate table follows the image after its alignment;
+  // one further away has something appended to the image before it.
+  pe_security_directory security;
+  if (with_certificate && pe_security(headers, &security) && security.offset != 0 && security.size != 0 &&
+      security.offset <= last + CERTIFICATE_ALIGNMENT_LIMIT)
+    last = std::max(last, uint64_t{security.offset} + security.size);
   *end = last;
   return true;
 }
@@ -97,15 +129,28 @@ bool elf_end(const image_reader& image, uint64_t* end) {
   return true;
 }
 
-}  // namespace
-
-int executable_image_end(file_handle file, uint32_t* end) {
+int image_end(file_handle file, bool with_certificate, uint32_t* end) {
   int size = 0;
   file_size(file, &size);
   if (size < 0) return ERROR_ARCHIVE_SIGNATURE;
   const image_reader image{file, static_cast<uint64_t>(size)};
   uint64_t last = 0;
-  if (!pe_end(image, &last) && !elf_end(image, &last)) return ERROR_ARCHIVE_SIGNATURE;
+  if (!pe_end(image, with_certificate, &last) && !elf_end(image, &last)) return ERROR_ARCHIVE_SIGNATURE;
   *end = static_cast<uint32_t>(std::min<uint64_t>(last, static_cast<uint64_t>(size)));
   return 0;
 }
+
+}  // namespace
+
+int pe_security_find(file_handle file, pe_security_directory* directory) {
+  int size = 0;
+  file_size(file, &size);
+  if (size < 0) return ERROR_ARCHIVE_SIGNATURE;
+  pe_headers headers;
+  const image_reader image{file, static_cast<uint64_t>(size)};
+  return pe_read_headers(image, &headers) && pe_security(headers, directory) ? 0 : ERROR_ARCHIVE_SIGNATURE;
+}
+
+int executable_image_end(file_handle file, uint32_t* end) { return image_end(file, true, end); }
+
+int executable_image_unsigned_end(file_handle file, uint32_t* end) { return image_end(file, false, end); }

@@ -88,7 +88,9 @@ struct archive_bounds {
   uint32_t end = 0;
 };
 // A plain archive carries the signature at offset 0; otherwise the file's last
-// 4 bytes give the offset of an attached archive. 0; ERROR_FILE_END when the
+// 4 bytes give the offset of an attached archive, or in a signed PE file (its
+// security directory names a certificate table that ends the file) the 4
+// bytes before that table and its zero alignment. 0; ERROR_FILE_END when the
 // signature field at the located offset cannot be read whole before the end
 // (or the file is too short for one); ERROR_ARCHIVE_SIGNATURE when the bytes
 // there are not the signature. Moves the file's position.

@@ -2,6 +2,9 @@
 // builder and `qpk sfx`.
 #include "archive/self_extractor_build.h"
 
+#include <utility>
+
+#include "archive/executable_image.h"
 #include "foundation/path.h"
 
 namespace {
@@ -54,11 +57,29 @@ void se_close_inputs(se_build_inputs* inputs) {
   *inputs = {};
 }
 
+// A signature belongs to the builder's own file, not to what is built from
+// it: a signed builder is copied as it was before signing, up to its image's
+// end, with no certificate table named in its header and no checksum (a
+// signer sets one), so that the self-extractor can be signed afresh.
 int se_copy_stub(file_handle source, file_handle target) {
-  int size = 0;
+  int size = 0, start = 0;
   file_size(source, &size);
-  if (size < 0 || file_seek(source, 0, FILE_SEEK_SET) != 0) return ERROR_COPY_STUB;
-  return copy_bytes(source, target, static_cast<uint32_t>(size)) == 0 ? 0 : ERROR_COPY_STUB;
+  if (size < 0 || file_tell(target, &start) != 0) return ERROR_COPY_STUB;
+  uint32_t length = static_cast<uint32_t>(size);
+  pe_security_directory security;
+  const bool signed_image = pe_security_find(source, &security) == 0 && (security.offset != 0 || security.size != 0);
+  if (signed_image && (executable_image_unsigned_end(source, &length) != 0 ||
+                       uint64_t{security.entry} + PE_DIRECTORY_ENTRY_SIZE > length))
+    return ERROR_COPY_STUB;
+  if (file_seek(source, 0, FILE_SEEK_SET) != 0 || copy_bytes(source, target, length) != 0) return ERROR_COPY_STUB;
+  if (!signed_image) return 0;
+  const uint8_t zeros[PE_DIRECTORY_ENTRY_SIZE] = {};
+  for (const auto& [field, count] : {std::pair{security.checksum, PE_CHECKSUM_SIZE}, std::pair{security.entry, PE_DIRECTORY_ENTRY_SIZE}}) {
+    if (file_seek(target, static_cast<int32_t>(static_cast<uint32_t>(start) + field), FILE_SEEK_SET) != 0 ||
+        file_write_all(target, zeros, static_cast<int>(count)) != 0)
+      return ERROR_COPY_STUB;
+  }
+  return file_seek(target, 0, FILE_SEEK_END) == 0 ? 0 : ERROR_COPY_STUB;
 }
 
 const char* se_build_output(const char* stub, const se_build_inputs& inputs, const option_block& block,

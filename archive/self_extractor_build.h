@@ -25,8 +25,9 @@ struct se_build_inputs {
 const char* se_open_inputs(const char* stub, const char* archive, se_build_inputs* inputs);
 void se_close_inputs(se_build_inputs* inputs);
 
-// Copies the whole open program file source to the open target's position;
-// 0 or ERROR_COPY_STUB.
+// Copies the open program file source to the open target's position, a
+// signed program without its certificate table, with its security directory
+// and checksum cleared; 0 or ERROR_COPY_STUB.
 int se_copy_stub(file_handle source, file_handle target);
 
 // Told the temporary output's name once it exists, and null once it is gone

@@ -5,7 +5,7 @@ set -e
 # dpkg-dev and file: cpack computes the .deb's dependencies with dpkg-shlibdeps.
 want="cmake g++ make zlib1g-dev libdeflate-dev googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev dpkg-dev file"
 if [ "$1" = "--tests" ]; then
-  want="$want wine wine32:i386 wine64 xvfb xdotool icoutils x11-apps imagemagick clang libclang-rt-14-dev python3 python3-pytest python3-pexpect util-linux groff-base"
+  want="$want wine wine32:i386 wine64 xvfb xdotool icoutils x11-apps imagemagick clang libclang-rt-14-dev python3 python3-pytest python3-pexpect util-linux groff-base osslsigncode openssl"
 fi
 missing=""
 for p in $want; do

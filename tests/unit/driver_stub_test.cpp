@@ -1,0 +1,53 @@
+// The builder's copy of its own program as a self-extractor's stub: a signed
+// program is copied as it was before signing, so the result can be signed.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "archive/executable_image.h"
+#include "driver/driver.h"
+#include "foundation/foundation.h"
+#include "signed_image.h"
+#include "test_util.h"
+
+namespace {
+
+class StubCopy : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const uint32_t pool = 100000;
+    ASSERT_EQ(0, foundation_init(&pool));
+  }
+  void TearDown() override { foundation_term(); }
+
+  // The stub copied from a program of these bytes; "<failed>" when the copy
+  // reports a failure.
+  std::string copy_of(const std::string& program) {
+    write_file(dir_.path("program.exe"), program);
+    file_handle source = NO_FILE, target = NO_FILE;
+    EXPECT_EQ(0, file_open(dir_.path("program.exe").c_str(), &source, FILE_MODE_READ));
+    EXPECT_EQ(0, file_open(dir_.path("stub.exe").c_str(), &target, FILE_MODE_CREATE));
+    const int status = se_copy_stub(source, target);
+    file_close(source);
+    file_close(target);
+    return status == 0 ? read_file(dir_.path("stub.exe")) : "<failed>";
+  }
+  scratch_dir dir_;
+};
+
+TEST_F(StubCopy, SignedProgramLosesItsCertificateTableOthersAreCopiedWhole) {
+  const size_t image_end = 0x3FB;
+  for (bool wide : {false, true}) {
+    SCOPED_TRACE(wide ? "PE32+" : "PE32");
+    const std::string image = crafted_pe(wide, image_end);
+    const std::string signed_program = append_certificate(image, wide, 5);
+    ASSERT_NE(image, signed_program.substr(0, image_end)) << "signing names the table in the header";
+    EXPECT_EQ(image, copy_of(signed_program))
+        << "the copy ends with the image and its security directory is cleared, nothing else changed";
+    EXPECT_EQ(image, copy_of(image)) << "an unsigned program is copied whole";
+  }
+  const std::string not_a_pe = "\x7F" "ELF" + std::string(3000, 'x');
+  EXPECT_EQ(not_a_pe, copy_of(not_a_pe));
+}
+
+}  // namespace
