@@ -8,6 +8,7 @@
 #include "archive/option_table.h"
 #include "driver/driver.h"
 #include "driver/options.h"
+#include "foundation/failure.h"
 #include "foundation/file.h"
 #include "ui/ui.h"
 
@@ -55,7 +56,10 @@ bool name_files(int count, char* archive, char* output) {
 // (with %s for the archive's path).
 const char* open_inputs(const char* program, const char* archive, file_handle* stub, file_handle* input) {
   if (file_open(program, stub, FILE_MODE_READ) != 0) return "Error copying self-extractor";
-  if (file_open(archive, input, FILE_MODE_READ) != 0) return "ERROR: Unable to open the archive \"%s\"";
+  if (file_open(archive, input, FILE_MODE_READ) != 0) {
+    failure_note_path(archive);
+    return "ERROR: Unable to open the archive \"%s\"";
+  }
   // A size of 2 GiB or more is reported as -1, which counts as too large.
   int stub_size = 0, archive_size = 0;
   file_size(*stub, &stub_size);
@@ -89,8 +93,14 @@ const char* build_output(const char* program, file_handle stub, file_handle inpu
                          const char* output) {
   char temporary[PATH_SIZE];
   file_handle exe = NO_FILE;
-  if (file_create_temporary(output, temporary, sizeof temporary, &exe) != 0) return "Error copying self-extractor";
+  // The output is what a failure here concerns: a full disk or a folder
+  // that refuses it.
+  if (file_create_temporary(output, temporary, sizeof temporary, &exe) != 0) {
+    failure_note_path(output);
+    return "Error copying self-extractor";
+  }
   const char* failure = write_self_extractor(stub, input, block, exe);
+  if (failure != nullptr) failure_note_path(output);
   file_close(exe);
   // Normal attributes, keeping the builder's execute permission on POSIX.
   uint32_t execute = os_get_attributes(program);
@@ -133,6 +143,7 @@ int build_run(int /*argc*/, char** argv) {
     return EXIT_STATUS_FAILURE;
   }
   file_handle stub = NO_FILE, input = NO_FILE;
+  failure_clear();
   const char* failure = open_inputs(argv[0], archive, &stub, &input);
   const char* named = archive;  // the file a failure's message names
   if (failure == nullptr && file_exists(output) == 0) {
@@ -151,7 +162,7 @@ int build_run(int /*argc*/, char** argv) {
   if (failure[0] != '\0') {
     char text[PATH_SIZE + 64];
     snprintf(text, sizeof text, failure, named);
-    ui_notify(EVENT_MESSAGE, text);
+    notify_failure(text);
   }
   return EXIT_STATUS_FAILURE;
 }
