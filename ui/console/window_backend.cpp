@@ -3,6 +3,7 @@
 // terminal's standard error, cut to the terminal's width. Ctrl-C is the
 // cancel gesture and Enter the Continue button while the status line is up.
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -209,13 +210,16 @@ void window_show_progress(ui_window window, const extract_progress& progress) {
 
 void window_show_item(ui_window window, int item, bool show) {
   if (!window_exists(window)) return;
+  const bool offered = (item == ITEM_CONTINUE_HINT || item == ITEM_CONTINUE) && show;
+  if (offered && status_line.tty < 0) {
+    status_line.tty = open("/dev/tty", O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    // Keys typed before the offer do not count as the answer; those typed
+    // once the hint is shown do.
+    if (status_line.tty >= 0) tcflush(status_line.tty, TCIFLUSH);
+  }
   if (item == ITEM_CONTINUE_HINT && show) {
     end_line();
     print_text("When you are finished, please close the application and press Enter to continue.");
-  } else if (item == ITEM_CONTINUE && show && status_line.tty < 0) {
-    status_line.tty = open("/dev/tty", O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    // Keys typed before the offer do not count as the answer.
-    if (status_line.tty >= 0) tcflush(status_line.tty, TCIFLUSH);
   } else if (item == ITEM_CONTINUE && !show && status_line.tty >= 0) {
     close(status_line.tty);
     status_line.tty = -1;
@@ -232,6 +236,27 @@ bool window_can_ask() {
   if (tty < 0) return false;
   close(tty);
   return true;
+}
+
+// Reads one key of an answer: 1, 0 at the end of input, or -1 with EINTR
+// when Ctrl-C or a stop came, also one that came just before the wait began
+// (the signals are held until ppoll waits, so none slips in between).
+ssize_t read_answer_key(int tty, char* key) {
+  sigset_t held, previous;
+  sigemptyset(&held);
+  for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&held, signal_number);
+  sigprocmask(SIG_BLOCK, &held, &previous);
+  int ready = -1;
+  if (!interrupted && !stop_requested) {
+    struct pollfd wait = {tty, POLLIN, 0};
+    ready = ppoll(&wait, 1, nullptr, &previous);
+  }
+  sigprocmask(SIG_SETMASK, &previous, nullptr);
+  if (ready < 0) {
+    errno = EINTR;
+    return -1;
+  }
+  return read(tty, key, 1);
 }
 
 // Ctrl-C at a question while the status line is up: at the cancel question
@@ -257,7 +282,7 @@ bool window_ask_yes_no(ui_window, const char*, const char* question) {
     size_t length = 0;
     char c = 0;
     ssize_t got = 0;
-    while ((got = read(tty, &c, 1)) == 1 && c != '\n')
+    while ((got = read_answer_key(tty, &c)) == 1 && c != '\n')
       if (length + 1 < sizeof answer) answer[length++] = c;
     if (got != 1) {
       // The answer was not ended by Enter: what follows starts a line.
@@ -292,6 +317,12 @@ void window_pump() {
       stop_requested = 1;
       return;
     }
+    // The terminal showed "^C" where the line stood: the question starts
+    // on the next one.
+    if (line_open)
+      end_line();
+    else
+      fputc('\n', stderr);
     asking_cancel = true;
     ui_status_command(&status_line, COMMAND_CANCEL);
     asking_cancel = false;
