@@ -1,6 +1,7 @@
 // POSIX back-end of the diagnostics: the bounded formatter, the debugger
 // output (standard error, only when QPK2EXE_DEBUG is set, as Win32 shows it
-// only to a debugger), and run-time library loading for the log library.
+// only to a debugger), run-time library loading for the log library, and
+// the system's error and its text.
 #include <dlfcn.h>
 
 #include <cerrno>

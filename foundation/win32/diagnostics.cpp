@@ -1,5 +1,6 @@
 // Win32 back-end of the diagnostics: the system's formatted printing, the
-// debugger output and run-time library loading for the log library.
+// debugger output, run-time library loading for the log library, and the
+// system's error and its text.
 #include <windows.h>
 
 #include <cstring>
