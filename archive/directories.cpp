@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "archive/extract.h"
+#include "foundation/failure.h"
 #include "foundation/path.h"
 
 namespace {
@@ -52,7 +53,14 @@ int make_directories(archive_file* archive, const char* path, size_t chosen) {
         const bool present =
             built_length <= chosen ? attributes != OS_ATTR_INVALID : is_real_directory(attributes);
         // A link or a file where a folder belongs cannot be made a folder.
-        if (!present && !os_dir_create(built)) return ERROR_MAKE_DIRECTORY;
+        if (!present && !os_dir_create(built)) {
+          if (attributes == OS_ATTR_INVALID)
+            failure_note_system();
+          else
+            failure_note_reason("a file or link is where a folder belongs");
+          failure_note_path(built_length > chosen ? built + chosen : built);
+          return ERROR_MAKE_DIRECTORY;
+        }
         if (!present) archive_file_notify(archive, EVENT_DIRECTORY_CREATED, built);
       }
       built[built_length++] = PATH_SEPARATOR;

@@ -13,6 +13,8 @@ constexpr unsigned EVENT_SPLASH = 106;
 constexpr unsigned EVENT_DESTINATION = 107;
 constexpr unsigned EVENT_OUTPUT_FILE = 108;
 constexpr unsigned EVENT_EXECUTING = 109;
+// The text is an extract_progress record (archive/progress.h).
+constexpr unsigned EVENT_PROGRESS = 110;
 
 constexpr int ERROR_CANCELLED = -308;
 

@@ -9,7 +9,9 @@
 #include "archive/entry_target.h"
 #include "archive/entry_walk.h"
 #include "archive/layout.h"
+#include "archive/progress.h"
 #include "archive/pump.h"
+#include "foundation/failure.h"
 #include "foundation/file.h"
 #include "foundation/path.h"
 
@@ -30,8 +32,8 @@ int destination_base(const char* destination, char* base, size_t size) {
 // data must lie before the archive's end, every matching entry must be one
 // that can be extracted, and the matching entries' content (summed in 64
 // bits, so that a large selection cannot wrap round to a small sum) must fit
-// the free space.
-int check_archive(const archive_file* archive, const char* pattern, const char* base) {
+// the free space. The matching entries' count and content go to progress.
+int check_archive(const archive_file* archive, const char* pattern, const char* base, extract_progress* progress) {
   entry_walk walk;
   int status = walk_start(&walk, archive);
   if (status != 0) return status;
@@ -42,11 +44,13 @@ int check_archive(const archive_file* archive, const char* pattern, const char* 
       status = entry_check(entry);
       if (status != 0) return status;
       sum += entry.header.content_size;
+      ++progress->files_total;
     }
     status = walk_skip(&walk, &entry);
     if (status != 0) return status;
   }
   if (status < 0) return status;
+  progress->bytes_total = sum;
   double free_bytes = 0;
   disk_free_space(base, &free_bytes);
   return static_cast<double>(sum) > free_bytes ? ERROR_DISK_SPACE : 0;
@@ -93,14 +97,27 @@ int replace_target(file_handle archive, const walk_entry& entry, const char* tar
   return ERROR_FILE_OPEN;
 }
 
+// Notes the file a failed entry concerned, below the destination as the entry
+// names it, and the engine's words for data that failed its checks.
+void note_entry_failure(int status, const char* target, const char* base) {
+  if (status == ERROR_ENTRY_DATA) failure_note_reason("the deflated data is damaged");
+  if (status == ERROR_SIZE_MISMATCH) failure_note_reason("the data's length differs from its header's");
+  const size_t base_length = strlen(base);
+  failure_note_path(strncmp(target, base, base_length) == 0 ? target + base_length : target);
+}
+
 // Writes one matching entry, reading its data from where the walk left the
-// archive. 0 also when the user chose to skip it.
-int extract_entry(archive_file* archive, const walk_entry& entry, const char* base, int use_paths) {
+// archive. 0 also when the user chose to skip it; *written says which.
+int extract_entry(archive_file* archive, const walk_entry& entry, const char* base, int use_paths, bool* written) {
+  *written = false;
   char target[PATH_SIZE];
   int status = entry_target_path(base, entry.name, use_paths, target, sizeof target);
   if (status != 0) return status;
   if (use_paths) status = make_directories(archive, target, strlen(base));
-  if (status != 0) return status;
+  if (status != 0) {
+    note_entry_failure(status, target, base);
+    return status;
+  }
   // Whatever is at the target, a link that leads nowhere included, exists.
   const bool existed = os_get_attributes(target) != OS_ATTR_INVALID;
   if (existed) {
@@ -117,19 +134,34 @@ int extract_entry(archive_file* archive, const walk_entry& entry, const char* ba
     status = file_open(target, &file, FILE_MODE_NEW);
     if (status == 0) status = write_new_file(archive->file, entry, target, file);
   }
-  if (status != 0) return status;
+  if (status != 0) {
+    note_entry_failure(status, target, base);
+    return status;
+  }
+  *written = true;
   os_set_attributes(target, entry_attributes_to_system(entry.header.attributes));
   archive_file_notify(archive, EVENT_FILE_CREATED, target);
   return 0;
+}
+
+// Tells the callback how far the extraction is; a negative answer cancels.
+int report_progress(const archive_file* archive, const extract_progress& progress) {
+  char text[PROGRESS_TEXT_SIZE];
+  progress_to_text(progress, text);
+  const int answer = archive_file_notify(archive, EVENT_PROGRESS, text);
+  return answer < 0 ? answer : 0;
 }
 
 }  // namespace
 
 int archive_file_extract(archive_file* archive, const char* pattern, const char* destination, int use_paths) {
   if (archive->file == NO_FILE) return ERROR_FILE_OPEN;
+  failure_clear();
   char base[PATH_SIZE];
   int status = destination_base(destination, base, sizeof base);
-  if (status == 0) status = check_archive(archive, pattern, base);
+  extract_progress progress;
+  if (status == 0) status = check_archive(archive, pattern, base, &progress);
+  if (status == 0) status = report_progress(archive, progress);
   if (status != 0) return status;
   archive->directories = directory_memo{};
   entry_walk walk;
@@ -140,7 +172,12 @@ int archive_file_extract(archive_file* archive, const char* pattern, const char*
     status = 0;
     if (wildcard_match(pattern, entry.name)) {
       matched = true;
-      status = extract_entry(archive, entry, base, use_paths);
+      bool written = false;
+      status = extract_entry(archive, entry, base, use_paths, &written);
+      progress.files_done += 1;
+      progress.files_written += written ? 1 : 0;
+      progress.bytes_done += entry.header.content_size;
+      if (status == 0) status = report_progress(archive, progress);
     }
     if (status == 0) status = walk_skip(&walk, &entry);
   }

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "archive/executable_image.h"
+#include "foundation/failure.h"
 #include "foundation/path.h"
 
 namespace {
@@ -37,6 +38,7 @@ const char* se_open_inputs(const char* stub, const char* archive, se_build_input
   }
   if (file_open(archive, &inputs->archive, FILE_MODE_READ) != 0) {
     inputs->archive = NO_FILE;
+    failure_note_path(archive);
     return "ERROR: Unable to open the archive \"%s\"";
   }
   // A size of 2 GiB or more is reported as -1, which counts as too large.
@@ -86,9 +88,15 @@ const char* se_build_output(const char* stub, const se_build_inputs& inputs, con
                             const char* output, int* status, se_temporary_note note) {
   char temporary[PATH_SIZE];
   file_handle exe = NO_FILE;
-  if (file_create_temporary(output, temporary, sizeof temporary, &exe) != 0) return "Error copying self-extractor";
+  // The output is what a failure here concerns: a full disk or a folder
+  // that refuses it.
+  if (file_create_temporary(output, temporary, sizeof temporary, &exe) != 0) {
+    failure_note_path(output);
+    return "Error copying self-extractor";
+  }
   tell(note, temporary);
   const char* failure = write_self_extractor(inputs, block, exe, status);
+  if (failure != nullptr) failure_note_path(output);
   file_close(exe);
   // Normal attributes, keeping the stub's execute permission on POSIX.
   uint32_t execute = os_get_attributes(stub);

@@ -10,6 +10,7 @@
 #include "archive/self_extractor_build.h"
 #include "driver/driver.h"
 #include "driver/options.h"
+#include "foundation/failure.h"
 #include "foundation/file.h"
 #include "generated/version.h"
 #include "ui/ui.h"
@@ -76,6 +77,7 @@ int build_run(int /*argc*/, char** argv) {
     return EXIT_STATUS_FAILURE;
   }
   se_build_inputs inputs;
+  failure_clear();
   const char* failure = se_open_inputs(argv[0], archive, &inputs);
   const char* named = archive;  // the file a failure's message names
   if (failure == nullptr && file_exists(output) == 0) {
@@ -93,7 +95,7 @@ int build_run(int /*argc*/, char** argv) {
   if (failure[0] != '\0') {
     char text[PATH_SIZE + 64];
     snprintf(text, sizeof text, failure, named);
-    ui_notify(EVENT_MESSAGE, text);
+    notify_failure(text);
   }
   return EXIT_STATUS_FAILURE;
 }

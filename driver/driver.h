@@ -29,6 +29,12 @@ constexpr char DESTINATION_TOKEN[] = "$(Destination)";
 extern int g_run_status;
 extern char g_target_path[PATH_SIZE];
 
+// A failure's reason line: a path and the system's words for what went wrong.
+constexpr size_t FAILURE_REASON_SIZE = PATH_SIZE + 128;
+// Shows a failure message; on POSIX followed by a line naming the file the
+// failure concerned and its reason (foundation/failure.h), when one is known.
+void notify_failure(const char* message);
+
 // Returns the process's exit status.
 int driver_run(int argc, char** argv);
 

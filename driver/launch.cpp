@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "driver/driver.h"
+#include "foundation/failure.h"
 #include "foundation/file.h"
 #include "foundation/log.h"
 #include "ui/ui.h"
@@ -45,7 +46,10 @@ bool create_process(const char* command_line, launch_record* out) {
 
 bool open_by_association(const char* file, launch_record* out) {
   LOG_MESSAGE(LOG_INFO, "ShellExecute:[%s]", file);
-  return os_shell_open(file, &out->process);
+  if (os_shell_open(file, &out->process)) return true;
+  failure_note_system();
+  failure_note_path(os_shell_opener());
+  return false;
 }
 
 }  // namespace
@@ -95,5 +99,6 @@ int wait_for_launched(launch_record* record, bool force_prompt) {
     os_sleep(WAIT_SLEEP_MS);
   }
   LOG_MESSAGE(LOG_INFO, "UI Window destroyed...");
-  return ui_cancel_requested() ? EXIT_STATUS_FAILURE : 0;
+  // A confirmed cancel is a cancelled run, not a Continue.
+  return ui_cancel_requested() || ui_cancel_confirmed() ? EXIT_STATUS_FAILURE : 0;
 }

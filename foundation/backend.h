@@ -17,6 +17,12 @@
 using os_file = intptr_t;
 constexpr os_file OS_NO_FILE = -1;
 
+// ---- errors ----
+// The system's error code the last failed call left (errno, GetLastError),
+// and its text, cut to size bytes with its zero.
+int os_last_error();
+void os_error_text(int error, char* out, size_t size);
+
 // ---- files (the file access layer's back-end) ----
 // OS_OPEN_ALWAYS opens for reading and writing and creates an empty file when
 // none exists; an existing file keeps its contents. OS_OPEN_NEW creates a new
@@ -137,6 +143,8 @@ bool os_process_create(const char* command_line, os_process* out);
 // POSIX: xdg-open, waited for, and no process given back). The process may be
 // none when the platform gives none.
 bool os_shell_open(const char* file, os_process* out);
+// What opens files by association, as an error about it names it.
+const char* os_shell_opener();
 enum os_wait_result { OS_WAIT_PROCESS_ENDED, OS_WAIT_INPUT, OS_WAIT_FAILED };
 // Waits for the process to end or for input to this thread's queue.
 os_wait_result os_wait_process_or_input(os_process* process);

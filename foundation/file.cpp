@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "foundation/failure.h"
 #include "foundation/module.h"
 #include "foundation/path.h"
 
@@ -47,7 +48,10 @@ int file_open(const char* name, file_handle* handle, uint32_t mode) {
     os_mode = OS_OPEN_WRITE;
   }
   file_handle opened = NO_FILE;
-  if (!os_file_open(name, os_mode, &opened)) return ERROR_FILE_OPEN;
+  if (!os_file_open(name, os_mode, &opened)) {
+    failure_note_system();
+    return ERROR_FILE_OPEN;
+  }
   *handle = opened;
   return 0;
 }
@@ -56,6 +60,7 @@ int file_read(file_handle handle, void* buffer, int count, int* done) {
   uint32_t got = 0;
   int status = 0;
   if (count < 0 || !os_file_read(handle, buffer, static_cast<uint32_t>(count), &got)) {
+    failure_note_system();
     got = 0;
     status = ERROR_FILE_READ;
   }
@@ -69,6 +74,7 @@ int file_write(file_handle handle, const void* buffer, int count, int* done) {
   uint32_t written = 0;
   int status = 0;
   if (count < 0 || !os_file_write(handle, buffer, static_cast<uint32_t>(count), &written)) {
+    failure_note_system();
     written = 0;
     status = ERROR_FILE_WRITE;
   }

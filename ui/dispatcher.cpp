@@ -3,7 +3,9 @@
 // shown, keeps the windows responsive and answers the caller.
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
+#include "foundation/failure.h"
 #include "foundation/file.h"
 #include "ui/state.h"
 #include "ui/ui.h"
@@ -65,6 +67,10 @@ void ui_pump_messages() { window_pump(); }
 
 bool ui_cancel_requested() { return window_cancel_requested(); }
 
+bool ui_question_unanswered() { return ui_state.unanswered; }
+
+bool ui_cancel_confirmed() { return ui_state.cancel_flag != 0; }
+
 bool ui_can_ask() { return window_can_ask(); }
 
 static void set_item(int item, const char* text) {
@@ -103,6 +109,13 @@ int ui_notify(unsigned event, const char* text) {
       if (WINDOW_EXTRACTING_PAUSE_MS > 0) window_sleep(WINDOW_EXTRACTING_PAUSE_MS);
       break;
     case EVENT_OVERWRITE_QUERY:
+      if (ui_state.response_mode == RESPONSE_ASK && !window_can_ask()) {
+        char said[UI_MESSAGE_SIZE];
+        format_cut(said, sizeof said, "%s exists; not overwritten: no terminal to ask", text != nullptr ? text : "");
+        ui_message(said);
+        ui_state.unanswered = true;
+        return 0;
+      }
       if (ui_state.response_mode == RESPONSE_ASK) {
         if (ui_ask_yes_no("%s already exists.  Overwrite?", text != nullptr ? text : "")) return 1;
       } else if (ui_state.response_mode == RESPONSE_AUTOMATIC) {
@@ -116,6 +129,12 @@ int ui_notify(unsigned event, const char* text) {
     case EVENT_OUTPUT_FILE:
       set_item(ITEM_OUTPUT, text);
       break;
+    case EVENT_PROGRESS: {
+      extract_progress progress;
+      ui_window window = live_status_window();
+      if (window != nullptr && progress_from_text(text, &progress)) window_show_progress(window, progress);
+      break;
+    }
     case EVENT_EXECUTING:
       set_item(ITEM_STATUS_LINE, "Executing...");
       set_item(ITEM_DETAIL_LINE, text);
@@ -147,6 +166,13 @@ void ui_report_error(int status, const char* text) {
     format_cut(error_text, sizeof error_text, "Error (%d): %s\r\n", status, detail);
   else
     snprintf(error_text, sizeof error_text, "Error (%d)\r\n", status);
+#ifndef _WIN32
+  // On a terminal a second line names what failed and why.
+  char reason[ERROR_TEXT_SIZE];
+  size_t length = strlen(error_text);
+  if (failure_describe(reason, sizeof reason))
+    format_cut(error_text + length, sizeof error_text - length, "%s\n", reason);
+#endif
 
   ui_notify(EVENT_ERROR, error_text);
   window_exit_process(-1);

@@ -9,6 +9,8 @@
 // The status dialog's items (ITEM_STATUS_LINE ... ITEM_CONTINUE_HINT), shared
 // with the resource script.
 #include "ui/resource_ids.h"
+// The extraction progress record (no statuses in it).
+#include "archive/progress.h"
 
 // A window of the back-end; none = nullptr.
 using ui_window = void*;
@@ -38,6 +40,10 @@ ui_window window_create_splash(void* instance);
 bool window_exists(ui_window window);
 void window_destroy(ui_window window);
 void window_set_item_text(ui_window window, int item, const char* text);
+// How far the extraction is. The terminal shows counts and a percentage on
+// its status line and, once every entry is handled, how many files went
+// where; a status window has no place for it.
+void window_show_progress(ui_window window, const extract_progress& progress);
 void window_show_item(ui_window window, int item, bool show);
 // An OK box; returns when the user dismissed it.
 void window_message_box(ui_window owner, const char* title, const char* text);

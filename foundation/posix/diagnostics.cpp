@@ -1,10 +1,13 @@
 // POSIX back-end of the diagnostics: the bounded formatter, the debugger
 // output (standard error, only when QPK2EXE_DEBUG is set, as Win32 shows it
-// only to a debugger), and run-time library loading for the log library.
+// only to a debugger), run-time library loading for the log library, and
+// the system's error and its text.
 #include <dlfcn.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "foundation/backend.h"
 #include "foundation/format.h"
@@ -26,3 +29,10 @@ void* os_library_load(const char* name) { return dlopen(name, RTLD_NOW | RTLD_LO
 void* os_library_symbol(void* library, const char* name) { return dlsym(library, name); }
 
 void os_library_free(void* library) { dlclose(library); }
+
+int os_last_error() { return errno; }
+
+void os_error_text(int error, char* out, size_t size) {
+  if (size == 0) return;
+  snprintf(out, size, "%s", strerror(error));
+}

@@ -44,6 +44,7 @@ bool spawn(const char* const* argv, os_process* out) {
   close(report[0]);
   if (got > 0) {
     waitpid(pid, nullptr, 0);
+    errno = error;  // why the exec failed, for the caller's report
     return false;
   }
   out->process = pid_to_handle(pid);
@@ -68,8 +69,10 @@ bool os_process_create(const char* command_line, os_process* out) {
 // about when the file is no longer needed: it is waited for here and no
 // process comes back, as on Win32 when the opening program gives none (a run
 // that deletes afterwards then waits for Continue).
+const char* os_shell_opener() { return "xdg-open"; }
+
 bool os_shell_open(const char* file, os_process* out) {
-  const char* argv[] = {"xdg-open", file, nullptr};
+  const char* argv[] = {os_shell_opener(), file, nullptr};
   if (!spawn(argv, out)) return false;
   int status = 0;
   while (waitpid(handle_to_pid(out->process), &status, 0) < 0 && errno == EINTR) {

@@ -1,5 +1,6 @@
 // Win32 back-end of the diagnostics: the system's formatted printing, the
-// debugger output and run-time library loading for the log library.
+// debugger output, run-time library loading for the log library, and the
+// system's error and its text.
 #include <windows.h>
 
 #include <cstring>
@@ -36,3 +37,14 @@ void* os_library_symbol(void* library, const char* name) {
 }
 
 void os_library_free(void* library) { FreeLibrary(static_cast<HMODULE>(library)); }
+
+int os_last_error() { return static_cast<int>(GetLastError()); }
+
+void os_error_text(int error, char* out, size_t size) {
+  if (size == 0) return;
+  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                static_cast<DWORD>(error), 0, out, static_cast<DWORD>(size), nullptr);
+  // The system's text ends in a line end and often a full stop.
+  while (length > 0 && (out[length - 1] == '\n' || out[length - 1] == '\r' || out[length - 1] == '.')) --length;
+  out[length < size ? length : size - 1] = '\0';
+}

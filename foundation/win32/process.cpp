@@ -45,6 +45,8 @@ bool os_process_create(const char* command_line, os_process* out) {
   return true;
 }
 
+const char* os_shell_opener() { return "ShellExecuteEx"; }
+
 bool os_shell_open(const char* file, os_process* out) {
   SHELLEXECUTEINFOA info;
   memset(&info, 0, sizeof info);

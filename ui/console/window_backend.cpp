@@ -1,8 +1,9 @@
 // The terminal back-end: message boxes go to standard error, questions are
 // asked on the terminal, and the status window becomes a status line on a
-// terminal's standard error. Ctrl-C is the cancel gesture and Enter the
-// Continue button while the status line is up.
+// terminal's standard error, cut to the terminal's width. Ctrl-C is the
+// cancel gesture and Enter the Continue button while the status line is up.
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -26,6 +27,12 @@ struct console_status {
   bool alive = false;
   char status[LINE_SIZE] = "";
   char detail[LINE_SIZE] = "";
+  char output[LINE_SIZE] = "";  // where the files go
+  extract_progress progress;
+  bool counting = false;        // the progress has been reported
+  // Every entry is handled: later texts print as lines of their own, so
+  // that a command's output starts on a line of its own.
+  bool extraction_over = false;
   int tty = -1;  // read without blocking while Continue is offered
   struct sigaction previous_interrupt = {};
 };
@@ -37,6 +44,8 @@ bool line_open = false;
 volatile sig_atomic_t interrupted = 0;
 // SIGTERM, SIGHUP, or Ctrl-C with nobody to ask: the run cancels.
 volatile sig_atomic_t stop_requested = 0;
+// The cancel question is being asked: Ctrl-C there confirms it.
+bool asking_cancel = false;
 
 void on_interrupt(int) { interrupted = 1; }
 void on_stop(int) { stop_requested = 1; }
@@ -52,14 +61,70 @@ int terminal_width() {
   return 80;
 }
 
+bool is_continuation_byte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+// The length of text cut to at most limit bytes without splitting a UTF-8
+// sequence.
+size_t cut_length(const char* text, size_t length, size_t limit) {
+  if (length <= limit) return length;
+  while (limit > 0 && is_continuation_byte(text[limit])) --limit;
+  return limit;
+}
+
+// The status line: the status, the counts and percentage once known, and the
+// detail (the current name). A name too long for the width keeps its end,
+// where the file's own name is, after "...".
 void draw_status_line() {
-  char line[2 * LINE_SIZE];
-  snprintf(line, sizeof line, "%s %s", status_line.status, status_line.detail);
-  // One line less than the width: a wrapped line could not be redrawn.
-  int width = terminal_width() - 1;
-  fprintf(stderr, "\r\033[K%.*s", width, line);
+  char head[LINE_SIZE + 80];  // the status and the counts
+  const extract_progress& progress = status_line.progress;
+  if (status_line.counting) {
+    const uint64_t percent = progress.bytes_total == 0
+                                 ? (progress.files_done == progress.files_total ? 100 : 0)
+                                 : progress.bytes_done * 100 / progress.bytes_total;
+    snprintf(head, sizeof head, "%s %llu/%llu files %llu%% ", status_line.status,
+             static_cast<unsigned long long>(progress.files_done),
+             static_cast<unsigned long long>(progress.files_total), static_cast<unsigned long long>(percent));
+  } else {
+    snprintf(head, sizeof head, "%s ", status_line.status);
+  }
+  // One column less than the width: a wrapped line could not be redrawn.
+  const size_t width = static_cast<size_t>(terminal_width() - 1);
+  const char* detail = status_line.detail;
+  size_t head_length = strlen(head);
+  size_t detail_length = strlen(detail);
+  constexpr char ELLIPSIS[] = "...";
+  constexpr size_t ELLIPSIS_LENGTH = sizeof ELLIPSIS - 1;
+  const char* cut_mark = "";
+  if (head_length + detail_length > width) {
+    if (head_length + ELLIPSIS_LENGTH < width) {
+      const size_t room = width - head_length - ELLIPSIS_LENGTH;
+      detail += detail_length - room;
+      while (*detail != '\0' && is_continuation_byte(*detail)) ++detail;
+      detail_length = strlen(detail);
+      cut_mark = ELLIPSIS;
+    } else {
+      head_length = cut_length(head, head_length, width);
+      detail_length = 0;
+    }
+  }
+  fprintf(stderr, "\r\033[K%.*s%s%.*s", static_cast<int>(head_length), head, cut_mark,
+          static_cast<int>(detail_length), detail);
   fflush(stderr);
   line_open = true;
+}
+
+// "3 files extracted to /home/me/setup", saying so when some were kept.
+void print_summary() {
+  const extract_progress& progress = status_line.progress;
+  const auto written = static_cast<unsigned long long>(progress.files_written);
+  const auto total = static_cast<unsigned long long>(progress.files_total);
+  end_line();
+  if (written == total)
+    fprintf(stderr, "%llu file%s extracted to %s\n", written, written == 1 ? "" : "s", status_line.output);
+  else
+    fprintf(stderr, "%llu of %llu files extracted to %s (%llu not overwritten)\n", written, total,
+            status_line.output, total - written);
+  fflush(stderr);
 }
 
 // Prints a text without its closing line ends, then one line end.
@@ -120,23 +185,41 @@ void window_set_item_text(ui_window window, int item, const char* text) {
   if (!window_exists(window)) return;
   if (item == ITEM_OUTPUT) {
     end_line();
+    snprintf(status_line.output, sizeof status_line.output, "%s", text);
     fprintf(stderr, "Output: %s\n", text);
     return;
   }
   if (item == ITEM_STATUS_LINE) snprintf(status_line.status, sizeof status_line.status, "%s", text);
   if (item == ITEM_DETAIL_LINE) snprintf(status_line.detail, sizeof status_line.detail, "%s", text);
+  // After the extraction a status and its detail make one finished line.
+  if (status_line.extraction_over && item == ITEM_STATUS_LINE) return;
   draw_status_line();
+  if (status_line.extraction_over) end_line();
+}
+
+void window_show_progress(ui_window window, const extract_progress& progress) {
+  if (!window_exists(window) || status_line.extraction_over) return;
+  status_line.progress = progress;
+  status_line.counting = true;
+  if (status_line.status[0] != '\0') draw_status_line();
+  if (progress.files_total == 0 || progress.files_done != progress.files_total) return;
+  status_line.extraction_over = true;
+  status_line.counting = false;
+  print_summary();
 }
 
 void window_show_item(ui_window window, int item, bool show) {
   if (!window_exists(window)) return;
+  const bool offered = (item == ITEM_CONTINUE_HINT || item == ITEM_CONTINUE) && show;
+  if (offered && status_line.tty < 0) {
+    status_line.tty = open("/dev/tty", O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    // Keys typed before the offer do not count as the answer; those typed
+    // once the hint is shown do.
+    if (status_line.tty >= 0) tcflush(status_line.tty, TCIFLUSH);
+  }
   if (item == ITEM_CONTINUE_HINT && show) {
     end_line();
     print_text("When you are finished, please close the application and press Enter to continue.");
-  } else if (item == ITEM_CONTINUE && show && status_line.tty < 0) {
-    status_line.tty = open("/dev/tty", O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    // Keys typed before the offer do not count as the answer.
-    if (status_line.tty >= 0) tcflush(status_line.tty, TCIFLUSH);
   } else if (item == ITEM_CONTINUE && !show && status_line.tty >= 0) {
     close(status_line.tty);
     status_line.tty = -1;
@@ -161,6 +244,39 @@ bool window_can_ask() {
   return true;
 }
 
+// Reads one key of an answer: 1, 0 at the end of input, or -1 with EINTR
+// when Ctrl-C or a stop came, also one that came just before the wait began
+// (the signals are held until ppoll waits, so none slips in between).
+ssize_t read_answer_key(int tty, char* key) {
+  sigset_t held, previous;
+  sigemptyset(&held);
+  for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&held, signal_number);
+  sigprocmask(SIG_BLOCK, &held, &previous);
+  int ready = -1;
+  if (!interrupted && !stop_requested) {
+    struct pollfd wait = {tty, POLLIN, 0};
+    ready = ppoll(&wait, 1, nullptr, &previous);
+  }
+  sigprocmask(SIG_SETMASK, &previous, nullptr);
+  if (ready < 0) {
+    errno = EINTR;
+    return -1;
+  }
+  return read(tty, key, 1);
+}
+
+// Ctrl-C at a question while the status line is up: at the cancel question
+// it confirms the cancel; at any other question the cancel question comes
+// first. True when the run is cancelled.
+bool cancel_at_question() {
+  interrupted = 0;
+  if (asking_cancel) return true;
+  asking_cancel = true;
+  ui_status_command(&status_line, COMMAND_CANCEL);
+  asking_cancel = false;
+  return !status_line.alive;
+}
+
 bool window_ask_yes_no(ui_window, const char*, const char* question) {
   end_line();
   int tty = open("/dev/tty", O_RDWR | O_CLOEXEC);
@@ -172,9 +288,21 @@ bool window_ask_yes_no(ui_window, const char*, const char* question) {
     size_t length = 0;
     char c = 0;
     ssize_t got = 0;
-    while ((got = read(tty, &c, 1)) == 1 && c != '\n')
+    while ((got = read_answer_key(tty, &c)) == 1 && c != '\n')
       if (length + 1 < sizeof answer) answer[length++] = c;
-    if (got != 1) break;  // end of input or an interrupt: No
+    if (got != 1) {
+      // The answer was not ended by Enter: what follows starts a line.
+      dprintf(tty, "\n");
+      const bool ctrl_c = got < 0 && errno == EINTR && interrupted && status_line.alive;
+      if (!ctrl_c) break;  // end of input, or a stop: No
+      const bool was_cancel_question = asking_cancel;
+      if (cancel_at_question()) {
+        yes = was_cancel_question;
+        break;
+      }
+      --attempt;  // not cancelled: the question again
+      continue;
+    }
     answer[length] = '\0';
     if (length == 0 || answer[0] == 'y' || answer[0] == 'Y') {
       yes = true;
@@ -190,7 +318,20 @@ void window_pump() {
   if (!status_line.alive) return;
   if (interrupted) {
     interrupted = 0;
+    // Nobody to ask: Ctrl-C stops the run as SIGTERM does.
+    if (!window_can_ask()) {
+      stop_requested = 1;
+      return;
+    }
+    // The terminal showed "^C" where the line stood: the question starts
+    // on the next one.
+    if (line_open)
+      end_line();
+    else
+      fputc('\n', stderr);
+    asking_cancel = true;
     ui_status_command(&status_line, COMMAND_CANCEL);
+    asking_cancel = false;
     if (!status_line.alive) return;
   }
   if (status_line.tty < 0) return;

@@ -99,6 +99,11 @@ void window_set_item_text(ui_window window, int item, const char* text) {
   fake.calls.push_back("item " + std::to_string(item) + " " + text + " @" + name_of(window));
 }
 
+void window_show_progress(ui_window window, const extract_progress& progress) {
+  fake.calls.push_back("progress " + std::to_string(progress.files_done) + "/" + std::to_string(progress.files_total) +
+                       " @" + name_of(window));
+}
+
 void window_show_item(ui_window window, int item, bool show) {
   fake.calls.push_back("show " + std::to_string(item) + (show ? " 1" : " 0") + " @" + name_of(window));
 }

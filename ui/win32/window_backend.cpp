@@ -26,6 +26,9 @@ void window_set_item_text(ui_window window, int item, const char* text) {
   SetDlgItemTextA(static_cast<HWND>(window), item, text);
 }
 
+// The status window shows the current name alone.
+void window_show_progress(ui_window, const extract_progress&) {}
+
 void window_show_item(ui_window window, int item, bool show) {
   ShowWindow(GetDlgItem(static_cast<HWND>(window), item), show ? SW_SHOW : SW_HIDE);
 }

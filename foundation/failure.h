@@ -1,0 +1,19 @@
+// The reason behind the last failure: the file it concerned and why, as the
+// system words it (noted where a system call fails) or as the engine words
+// damaged data. A failure message is followed by it on a terminal, so that a
+// full disk, a refused permission and damaged data read differently.
+#pragma once
+
+#include <cstddef>
+
+// Notes the error the last failed system call left (os_last_error).
+void failure_note_system();
+// Notes the engine's own words for what is wrong (damaged data).
+void failure_note_reason(const char* reason);
+// Notes the file the failure concerned; the first path noted since
+// failure_clear stays, so a clean-up step cannot take its place.
+void failure_note_path(const char* path);
+void failure_clear();
+// "path: reason" into out (size bytes, cut to fit); false when no path was
+// noted. Without a noted reason the reason is "failed".
+bool failure_describe(char* out, size_t size);
