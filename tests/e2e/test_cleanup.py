@@ -1,21 +1,15 @@
-#!/usr/bin/env python3
 """Whole-process test of `qpk cleanup`: a self-extractor built with
 /deleteafter is killed while its command runs, which leaves its clean-up key
 and its extracted files; `qpk cleanup` lists them, `qpk cleanup --apply`
-deletes them, and a running process's key is left alone.
-
-Usage: cleanup_test.py --program P --qpk Q --work DIR
-"""
-import argparse
+deletes them, and a running process's key is left alone."""
 import os
-import shutil
 import signal
 import subprocess
-import sys
 import time
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e import SAMPLE, Failure, Session, check, make_writable  # noqa: E402
+import pytest
+
+from session import SAMPLE
 
 # Generous: the extraction of three small files takes well under a second.
 RECORDING_DEADLINE = 60
@@ -54,18 +48,19 @@ def killed_extraction(s):
     # Three files in two folders make five values.
     while len(recorded_paths(folder)) < 5 and process.poll() is None and time.monotonic() < deadline:
         time.sleep(0.1)
-    check(process.poll() is None, "the self-extractor should still be waiting for its command")
+    assert process.poll() is None, "the self-extractor should still be waiting for its command"
     os.killpg(process.pid, signal.SIGKILL)
     process.wait()
     return process.pid, recorded_paths(folder)
 
 
-def run_case(s):
+@pytest.mark.platforms("posix")
+def test_cleanup_after_kill(s):
     pid, paths = killed_extraction(s)
-    check(len(paths) == 5, "the killed run should have recorded five paths, got %s" % paths)
-    check(all(os.path.exists(p) for p in paths), "the killed run's files should still be there: %s" % paths)
+    assert len(paths) == 5, "the killed run should have recorded five paths, got %s" % paths
+    assert all(os.path.exists(p) for p in paths), "the killed run's files should still be there: %s" % paths
     extraction_dir = os.path.dirname(paths[0])
-    check(os.path.basename(extraction_dir).startswith("QOR"), "it extracted into a QOR folder: %s" % paths[0])
+    assert os.path.basename(extraction_dir).startswith("QOR"), "it extracted into a QOR folder: %s" % paths[0]
 
     # A key of a running process (this test's own) with a path it still uses.
     live_dir = s.path("tmp", "QORlive")
@@ -76,38 +71,16 @@ def run_case(s):
     write_key(key_folder(s, os.getpid()), [live_file])
 
     status, out, err = s.run(s.qpk, ["cleanup"])
-    check(status == 0, "qpk cleanup should list and exit 0, got %d: %s" % (status, err))
-    check("%8x" % pid in out and all(p in out for p in paths),
-          "the listing should name the killed run's key and paths:\n%s" % out)
-    check("%8x" % os.getpid() not in out, "a running process's key is not listed:\n%s" % out)
-    check(all(os.path.exists(p) for p in paths), "listing must delete nothing")
+    assert status == 0, "qpk cleanup should list and exit 0, got %d: %s" % (status, err)
+    assert "%8x" % pid in out and all(p in out for p in paths), (
+        "the listing should name the killed run's key and paths:\n%s" % out)
+    assert "%8x" % os.getpid() not in out, "a running process's key is not listed:\n%s" % out
+    assert all(os.path.exists(p) for p in paths), "listing must delete nothing"
 
     status, out, err = s.run(s.qpk, ["cleanup", "--apply"])
-    check(status == 0, "qpk cleanup --apply should exit 0, got %d: %s%s" % (status, out, err))
-    check(not any(os.path.exists(p) for p in paths), "every recorded path should be gone: %s" % paths)
-    check(not os.path.exists(extraction_dir), "the emptied extraction folder should be gone")
-    check(not os.path.exists(key_folder(s, pid)), "the killed run's key should be gone")
-    check(os.path.exists(live_file) and recorded_paths(key_folder(s, os.getpid())) == [live_file],
-          "a running process's key and paths must be untouched")
-
-
-def main():
-    parser = argparse.ArgumentParser()
-    for option in ("--program", "--qpk", "--work"):
-        parser.add_argument(option, required=True)
-    args = parser.parse_args()
-    args.platform, args.wine_run, args.prefix = "posix", None, None
-    session = Session(args, "cleanup_after_kill")
-    try:
-        run_case(session)
-    except Failure as failure:
-        print("FAILED cleanup_after_kill: %s" % failure)
-        return 1
-    print("passed cleanup_after_kill")
-    make_writable(session.root)
-    shutil.rmtree(session.root, ignore_errors=True)
-    return 0
-
-
-if __name__ == "__main__":
-    sys.exit(main())
+    assert status == 0, "qpk cleanup --apply should exit 0, got %d: %s%s" % (status, out, err)
+    assert not any(os.path.exists(p) for p in paths), "every recorded path should be gone: %s" % paths
+    assert not os.path.exists(extraction_dir), "the emptied extraction folder should be gone"
+    assert not os.path.exists(key_folder(s, pid)), "the killed run's key should be gone"
+    assert os.path.exists(live_file) and recorded_paths(key_folder(s, os.getpid())) == [live_file], (
+        "a running process's key and paths must be untouched")

@@ -1,8 +1,7 @@
 """Whole-process cases of failing runs: what a failure leaves behind (nothing
 half-written, no temporary folder, no clean-up key), the exit status it ends
 with, a self-extractor cut short, links below the destination, signals while
-a run waits, and where the log library is loaded from. Registered in e2e.py's
-case table; run through e2e.py."""
+a run waits, and where the log library is loaded from."""
 import os
 import random
 import shutil
@@ -12,7 +11,9 @@ import subprocess
 import sys
 import time
 
-from e2e import SAMPLE, Failure, Skip, check, case, layout, read
+import pytest
+
+from session import SAMPLE, layout, read
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "hostile"))
 import faults  # noqa: E402  (the small file system helper)
@@ -40,7 +41,7 @@ def damage_last_entry(exe):
     first blocks inflate and the last does not."""
     _, _, archive, offset = layout(exe)
     name, method, start, stored = archive_entries(archive)[-1]
-    check(method == METHOD_DEFLATED and stored > 200, "%s must be stored deflated to be damaged so" % name)
+    assert method == METHOD_DEFLATED and stored > 200, "%s must be stored deflated to be damaged so" % name
     data = bytearray(read(exe))
     for at in range(offset + start + stored - 40, offset + start + stored - 8):
         data[at] ^= 0x5A
@@ -84,8 +85,8 @@ LONG_TEXT = b"".join(b"%06d: a line of the last file\n" % i for i in range(8000)
 
 # ---------------------------------------------------------------- builder
 
-@case("posix")
-def unusable_archive(s):
+@pytest.mark.platforms("posix")
+def test_unusable_archive(s):
     """Anything but a plain archive is refused before a byte is written, with
     a message naming it: the folder stays as it was, an existing output
     included, and no temporary file is left (a missing archive: see
@@ -103,15 +104,15 @@ def unusable_archive(s):
     for word in ("notes.txt", "setup.exe", "huge.qpk"):
         before = folder_state(s.root)
         status, _, err = s.builder("/nosplash", word, "kept")
-        check(status == 255, "building from %s should end with -1, got %d" % (word, status))
-        check(word in err, "the refusal should name %s: %r" % (word, err))
+        assert status == 255, "building from %s should end with -1, got %d" % (word, status)
+        assert word in err, "the refusal should name %s: %r" % (word, err)
         after = folder_state(s.root)
-        check(after == before, "refusing %s must leave the folder as it was: %s became %s"
-              % (word, sorted(before), sorted(after)))
+        assert after == before, "refusing %s must leave the folder as it was: %s became %s" % (
+            word, sorted(before), sorted(after))
 
 
-@case("posix")
-def failed_build_keeps_output(s):
+@pytest.mark.platforms("posix")
+def test_failed_build_keeps_output(s):
     """A Yes to the overwrite question, then a disk too small for the
     self-extractor: the existing output stays byte for byte and the
     temporary file goes."""
@@ -119,7 +120,7 @@ def failed_build_keeps_output(s):
     s.make_archive(s.path("data.qpk"), s.payload(SAMPLE))
     out = s.path("out")
     os.makedirs(out)
-    check(os.path.getsize(s.program) > 256 * 1024, "the program must not fit the small disk")
+    assert os.path.getsize(s.program) > 256 * 1024, "the program must not fit the small disk"
     try:
         with faults.small_disk(out, size="256k"):
             with open(os.path.join(out, "data.exe"), "wb") as f:
@@ -130,17 +131,17 @@ def failed_build_keeps_output(s):
             child.sendline("")  # Enter: Yes
             child.expect(pexpect.EOF)
             child.close()
-            check(child.exitstatus == 255, "a build that runs out of space ends with -1, got %s" % child.exitstatus)
-            check(os.listdir(out) == ["data.exe"], "only the old output may be left: %s" % os.listdir(out))
-            check(read(os.path.join(out, "data.exe")) == b"precious", "the old output must stay as it was")
+            assert child.exitstatus == 255, "a build that runs out of space ends with -1, got %s" % child.exitstatus
+            assert os.listdir(out) == ["data.exe"], "only the old output may be left: %s" % os.listdir(out)
+            assert read(os.path.join(out, "data.exe")) == b"precious", "the old output must stay as it was"
     except faults.Skip as reason:
-        raise Skip(str(reason))
+        pytest.skip(str(reason))
 
 
 # ------------------------------------------------------------- extraction
 
-@case("posix")
-def cut_short(s):
+@pytest.mark.platforms("posix")
+def test_cut_short(s):
     """A self-extractor that lost its last bytes carries bytes past its
     program image but no archive: damaged, whatever it holds. Cut back to the
     program image alone it is the builder again."""
@@ -155,23 +156,23 @@ def cut_short(s):
             f.write(whole[:-cut])
         os.chmod(s.path(name), 0o755)
         status, _, err = s.extract(s.path(name), "dest")
-        check(status == 255, "a self-extractor short of %d bytes should end with -1, got %d" % (cut, status))
-        check("Error (-8001): Damaged self-extractor" in err, "and say why: %r" % err)
-        check(not os.path.exists(s.path("dest")) and not os.path.exists(s.path("marker")),
-              "nothing may be extracted or run")
+        assert status == 255, "a self-extractor short of %d bytes should end with -1, got %d" % (cut, status)
+        assert "Error (-8001): Damaged self-extractor" in err, "and say why: %r" % err
+        assert not os.path.exists(s.path("dest")) and not os.path.exists(s.path("marker")), (
+            "nothing may be extracted or run")
     with open(s.path("builder.exe"), "wb") as f:
         f.write(stub)
     os.chmod(s.path("builder.exe"), 0o755)
     status, _, err = s.extract(s.path("builder.exe"))
-    check(status == 0 and "usage: QPK2EXE" in err, "the program image alone is the builder: %d %r" % (status, err))
+    assert status == 0 and "usage: QPK2EXE" in err, "the program image alone is the builder: %d %r" % (status, err)
 
 
 def marker_command(s):
     return "cmd /c echo ran> %MARKER%" if s.win32 else 'touch "$MARKER" #'
 
 
-@case("posix", "win32")
-def damaged_last_entry(s):
+@pytest.mark.platforms("posix", "win32")
+def test_damaged_last_entry(s):
     """The last entry's data fails while it is written: a new file is removed,
     an existing one keeps its old contents, a whole one before it is
     replaced, and a /deleteafter run leaves no folder and no key."""
@@ -188,29 +189,30 @@ def damaged_last_entry(s):
             write_files(s.path(name + "-dest"), existing)
             words = [name + "-dest"]
         status, _, err = s.extract(exe, *words)
-        check(status == 255, "%s: a failed extraction ends with -1, got %d: %s" % (name, status, err))
-        check(not os.path.exists(s.path(name + ".ran")), "%s: the command must not run" % name)
+        assert status == 255, "%s: a failed extraction ends with -1, got %d: %s" % (name, status, err)
+        assert not os.path.exists(s.path(name + ".ran")), "%s: the command must not run" % name
         if existing is None:
-            check(s.temporary_dirs() == [], "%s: no temporary folder may be left: %s" % (name, s.temporary_dirs()))
-            check(s.cleanup_keys() == [], "%s: no clean-up key may be left: %s" % (name, s.cleanup_keys()))
+            assert s.temporary_dirs() == [], "%s: no temporary folder may be left: %s" % (name, s.temporary_dirs())
+            assert s.cleanup_keys() == [], "%s: no clean-up key may be left: %s" % (name, s.cleanup_keys())
         else:
             expected = {"a.txt": files["a.txt"]}
             expected.update({n: d for n, d in existing.items() if n == "z.txt"})
             got = tree(s.path(name + "-dest"))
-            check(got == expected, "%s: the destination should hold %s, holds %s"
-                  % (name, {n: d[:10] for n, d in expected.items()}, {n: d[:10] for n, d in got.items()}))
+            assert got == expected, "%s: the destination should hold %s, holds %s" % (
+                name, {n: d[:10] for n, d in expected.items()}, {n: d[:10] for n, d in got.items()})
 
 
-@case("posix", "win32")
-def command_status(s):
+@pytest.mark.platforms("posix", "win32")
+def test_command_status(s):
     """A run that waits for its command (/deleteafter) ends with the
     command's own status, and still cleans up."""
     for code in (1, 7):
         command = ("cmd /c exit %d" if s.win32 else "sh -c 'exit %d'") % code
         exe = s.self_extractor(SAMPLE, ["/q1", "/deleteafter", "/e", command], name="exit%d" % code)
         status, _, err = s.extract(exe)
-        check(status == code, "the command's status %d should be the run's, got %d: %s" % (code, status, err))
-        check(s.temporary_dirs() == [] and s.cleanup_keys() == [], "the run still cleans up: %s %s" % (s.temporary_dirs(), s.cleanup_keys()))
+        assert status == code, "the command's status %d should be the run's, got %d: %s" % (code, status, err)
+        assert s.temporary_dirs() == [] and s.cleanup_keys() == [], "the run still cleans up: %s %s" % (
+            s.temporary_dirs(), s.cleanup_keys())
 
 
 def wine_reports_links(s, folder):
@@ -223,8 +225,8 @@ def wine_reports_links(s, folder):
     return "<SYMLINK" in listing or "<JUNCTION>" in listing
 
 
-@case("posix", "win32")
-def never_through_a_link(s):
+@pytest.mark.platforms("posix", "win32")
+def test_never_through_a_link(s):
     """Below the destination nothing is written through a link: a linked
     folder fails the entry; a linked target is itself replaced."""
     outside = s.path("outside")
@@ -234,24 +236,24 @@ def never_through_a_link(s):
     os.makedirs(s.path("dest1"))
     os.symlink(outside, s.path("dest1", "sub"))
     if s.win32 and not wine_reports_links(s, s.path("dest1")):
-        raise Skip("this Wine shows a link to a folder as the folder itself (<DIR>)")
+        pytest.skip("this Wine shows a link to a folder as the folder itself (<DIR>)")
     status, _, err = s.extract(exe, "dest1")
-    check(status == 255, "extracting through a linked folder should fail with -1, got %d" % status)
-    check(s.win32 or "Unable to extract files" in err, "the user should read why: %r" % err)
-    check(tree(outside) == {"keep.txt": b"outside\n"}, "nothing may be written outside: %s" % tree(outside))
+    assert status == 255, "extracting through a linked folder should fail with -1, got %d" % status
+    assert s.win32 or "Unable to extract files" in err, "the user should read why: %r" % err
+    assert tree(outside) == {"keep.txt": b"outside\n"}, "nothing may be written outside: %s" % tree(outside)
 
     exe = s.self_extractor({"x.txt": b"entry\n"}, ["/q1", "/y"], name="file")
     os.makedirs(s.path("dest2"))
     os.symlink(os.path.join(outside, "keep.txt"), s.path("dest2", "x.txt"))
     status, _, err = s.extract(exe, "dest2")
-    check(status == 0, "replacing a linked target should succeed, got %d: %s" % (status, err))
+    assert status == 0, "replacing a linked target should succeed, got %d: %s" % (status, err)
     target = s.path("dest2", "x.txt")
-    check(not os.path.islink(target) and read(target) == b"entry\n", "the link itself becomes the entry's file")
-    check(tree(outside) == {"keep.txt": b"outside\n"}, "the file behind the link stays as it was")
+    assert not os.path.islink(target) and read(target) == b"entry\n", "the link itself becomes the entry's file"
+    assert tree(outside) == {"keep.txt": b"outside\n"}, "the file behind the link stays as it was"
 
 
-@case("posix")
-def signals_end_the_wait(s):
+@pytest.mark.platforms("posix")
+def test_signals_end_the_wait(s):
     """SIGTERM, SIGHUP, and SIGINT with nobody to ask, while a /deleteafter
     run waits for its command: the run ends with -1 and cleans up."""
     s.env["MARKER"] = s.path("started")
@@ -266,31 +268,31 @@ def signals_end_the_wait(s):
             deadline = time.monotonic() + HANG_BOUND
             while not os.path.exists(s.path("started")) and process.poll() is None and time.monotonic() < deadline:
                 time.sleep(0.05)
-            check(process.poll() is None and os.path.exists(s.path("started")),
-                  "the run should be waiting for its command")
+            assert process.poll() is None and os.path.exists(s.path("started")), (
+                "the run should be waiting for its command")
             process.send_signal(sent)
             try:
                 status = process.wait(timeout=HANG_BOUND)
             except subprocess.TimeoutExpired:
-                raise Failure("%s did not end the run" % sent.name)
+                pytest.fail("%s did not end the run" % sent.name)
         finally:
             try:
                 os.killpg(process.pid, signal.SIGKILL)
             except ProcessLookupError:
                 pass
             process.wait()
-        check(status == 255, "%s should end the run with -1, got %d" % (sent.name, status))
-        check(s.temporary_dirs() == [], "%s: no temporary folder may be left: %s" % (sent.name, s.temporary_dirs()))
-        check(s.cleanup_keys() == [], "%s: no clean-up key may be left: %s" % (sent.name, s.cleanup_keys()))
+        assert status == 255, "%s should end the run with -1, got %d" % (sent.name, status)
+        assert s.temporary_dirs() == [], "%s: no temporary folder may be left: %s" % (sent.name, s.temporary_dirs())
+        assert s.cleanup_keys() == [], "%s: no clean-up key may be left: %s" % (sent.name, s.cleanup_keys())
 
 
-@case("posix")
-def log_library_search(s):
+@pytest.mark.platforms("posix")
+def test_log_library_search(s):
     """The log library is found by the system's library search, never beside
     the program."""
     library = os.path.join(os.path.dirname(s.program), "libqorlog32.so")
     if not os.path.isfile(library):
-        raise Skip("the log library is not built")
+        pytest.skip("the log library is not built")
     app, lib = s.path("app"), s.path("lib")
     os.makedirs(app)
     os.makedirs(lib)
@@ -308,7 +310,7 @@ def log_library_search(s):
             os.remove(log)
         env = dict(s.env, **({"LD_LIBRARY_PATH": search_path} if search_path else {}))
         status, _, err = s.run(os.path.join(app, os.path.basename(s.program)), ["/nosplash"], env=env)
-        check(status == 0, "the usage run ends with 0, got %d: %s" % (status, err))
+        assert status == 0, "the usage run ends with 0, got %d: %s" % (status, err)
         wrote = os.path.exists(log) and os.path.getsize(log) > 0
-        check(wrote == logged, "with the library %s: %s" % ("beside the program" if beside else
+        assert wrote == logged, ("with the library %s: %s" % ("beside the program" if beside else
                                                           "on LD_LIBRARY_PATH", "logged" if wrote else "no log"))
