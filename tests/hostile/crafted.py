@@ -1,11 +1,9 @@
 """Crafted self-extractors: each case is a damaged or borderline archive,
 option block or trailer, with the outcome a user must see."""
-import os
 import struct
 
 import craft
-from craft import Entry, METHOD_DEFLATED, METHOD_STORED, SEF_USE_PATHS, SEF_NO_SPLASH
-from sandbox import check
+from craft import Entry, METHOD_DEFLATED, METHOD_STORED
 
 TEXT = b"hostile input is still only data\n" * 40
 GOOD = Entry("good.txt", b"complete before the damage\n")
@@ -147,7 +145,7 @@ def build(platform, stub, case_name, run_root, flags):
         return craft.self_extractor(stub, good_block, body, trailer=64), "damaged", None, []
     if case_name == "trailer_at_signature_text_in_stub":
         at = stub.find(craft.ARCHIVE_SIGNATURE + b"\0")
-        check(at >= 0, "the program holds the archive signature text")
+        assert at >= 0, "the program holds the archive signature text"
         # The stub's own bytes are read as the archive, and the 324 bytes before
         # the text are no option block.
         return craft.self_extractor(stub, good_block, body, trailer=at), "damaged", None, ["box/dest"]
@@ -166,59 +164,37 @@ def verify(run, mode, outcome, files, status, err, win32):
     """The outcome the user must see, in silent or normal mode."""
     normal = mode == "normal"
     if outcome == "ok":
-        check(status == 0, "a good extraction ends with 0, got %d: %s" % (status, err))
+        assert status == 0, "a good extraction ends with 0, got %d: %s" % (status, err)
         got = run.dest_files()
         for name, data in files.items():
-            check(got.get(name) == data, "%s must be extracted whole, destination holds %s" % (name, sorted(got)))
-        check(run.ran_command(), "the command runs after a good extraction")
+            assert got.get(name) == data, "%s must be extracted whole, destination holds %s" % (name, sorted(got))
+        assert run.ran_command(), "the command runs after a good extraction"
     elif outcome in ("fail", "too big", "refused"):
         if outcome == "refused":
             got = run.dest_files()
             for name, data in files.items():
                 held = got.get(name, b"")
-                check(len(held) <= len(data) and data.startswith(held), "%s holds %d bytes beyond its content: "
-                      "bytes from past the archive's end reached a file" % (name, len(held) - len(data)))
-        check(status == 255, "an extraction failure ends with -1, got %d: %s" % (status, err))
-        check(not run.ran_command(), "the command must not run after a failed extraction")
+                assert len(held) <= len(data) and data.startswith(held), \
+                    "%s holds %d bytes beyond its content: bytes from past the archive's end reached a file" \
+                    % (name, len(held) - len(data))
+        assert status == 255, "an extraction failure ends with -1, got %d: %s" % (status, err)
+        assert not run.ran_command(), "the command must not run after a failed extraction"
         if outcome == "refused":
-            check(got == {}, "damage in the archive's structure is found before any file is written, the "
-                  "destination holds %s" % sorted(got))
+            assert got == {}, "damage in the archive's structure is found before any file is written, " \
+                "the destination holds %s" % sorted(got)
         # A content size of 4 GiB fails the space check on a smaller disk and
         # the length check on a larger one.
-        messages = ["Unable to extract files"] + (["Insufficient space to extract files"] if outcome == "too big" else [])
+        messages = ["Unable to extract files"] + \
+            (["Insufficient space to extract files"] if outcome == "too big" else [])
         if normal and not win32:
-            check(any(m in err for m in messages), "the user must read one of %r: %r" % (messages, err))
+            assert any(m in err for m in messages), "the user must read one of %r: %r" % (messages, err)
     elif outcome == "damaged":
-        check(status == 255, "a damaged self-extractor ends with -1, got %d" % status)
-        check(not run.ran_command(), "nothing of a damaged block may run")
-        check(run.dest_files() == {}, "nothing may be extracted from a damaged self-extractor")
+        assert status == 255, "a damaged self-extractor ends with -1, got %d" % status
+        assert not run.ran_command(), "nothing of a damaged block may run"
+        assert run.dest_files() == {}, "nothing may be extracted from a damaged self-extractor"
         # The block's silent bit cannot be trusted either: the refusal shows in
         # every mode.
         if not win32:
-            check("Error (-8001): Damaged self-extractor" in err, "the refusal must say why: %r" % err)
+            assert "Error (-8001): Damaged self-extractor" in err, "the refusal must say why: %r" % err
     if mode == "silent" and not win32 and outcome != "damaged":
-        check(err.strip() == "", "a silent self-extractor writes nothing to the terminal: %r" % err)
-
-
-def run_case(platform, stub, run_factory, case_name, modes):
-    for mode in modes:
-        run = run_factory("%s/%s" % (case_name, mode))
-        flags = SEF_USE_PATHS | SEF_NO_SPLASH | (craft.SEF_SILENT if mode == "silent" else 0)
-        exe, outcome, files, words = build(platform, stub, case_name, run.root, flags)
-        run.write_exe(exe)
-        status, err = run.run(words, cwd=run.root if case_name != "block_fields_unterminated" else
-                              run.root + "/box")
-        try:
-            verify(run, mode, outcome, files, status, err, platform.win32)
-        except Exception as failure:
-            raise type(failure)("[%s mode] %s" % (mode, failure))
-    if outcome == "refused":
-        # The same archive alone, where it ends at the file's end, and inside
-        # the self-extractor, where it ends at the trailer.
-        body = run.root + "/archive.qpk"
-        with open(body, "wb") as f:
-            f.write(archive_body(stub, exe))
-        for path in (body, run.exe):
-            status, text = run.qpk_test(path)
-            check(status == 1 and "damaged" in text, "qpk test of %s must call it damaged and end with 1, got %d: %r"
-                  % (os.path.basename(path), status, text))
+        assert err.strip() == "", "a silent self-extractor writes nothing to the terminal: %r" % err

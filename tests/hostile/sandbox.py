@@ -10,15 +10,6 @@ RUN_TIMEOUT = 60
 USAGE_FIRST_LINE = "usage: QPK2EXE [options] {QPK file} [EXE file]"
 
 
-class Failure(Exception):
-    pass
-
-
-def check(condition, message):
-    if not condition:
-        raise Failure(message)
-
-
 def make_writable(root):
     for folder, dirs, files in os.walk(root):
         for name in dirs + files:
@@ -36,12 +27,12 @@ def remove_tree(root):
 class Platform:
     """The program under test and how to start it here."""
 
-    def __init__(self, args):
-        self.name = args.platform
-        self.program = os.path.abspath(args.program)
-        self.qpk = os.path.abspath(args.qpk) if args.qpk else None
-        self.wine_run = args.wine_run
-        self.prefix = args.prefix
+    def __init__(self, name, program=None, qpk=None, wine_run=None, prefix=None):
+        self.name = name
+        self.program = program
+        self.qpk = qpk
+        self.wine_run = wine_run
+        self.prefix = prefix
 
     @property
     def win32(self):
@@ -119,25 +110,25 @@ class Run:
         except subprocess.TimeoutExpired:
             os.killpg(process.pid, 9)
             process.communicate()
-            raise Failure("the self-extractor must end by itself (no hang), still running after %ds" % RUN_TIMEOUT)
+            raise AssertionError("the self-extractor must end by itself (no hang), still running after %ds"
+                                 % RUN_TIMEOUT)
         err = err.decode(errors="replace")
         status = process.returncode
-        check(status in (0, 255), "the exit status must be 0 or -1 (255), got %d (a negative value is a signal): %s"
-              % (status, err[-2000:]))
+        assert status in (0, 255), \
+            "the exit status must be 0 or -1 (255), got %d (a negative value is a signal): %s" % (status, err[-2000:])
         after = self.snapshot(skip)
         changed = sorted(set(before.items()) ^ set(after.items()))
-        check(not changed, "nothing may change outside the destination, changed: %s" % changed[:10])
+        assert not changed, "nothing may change outside the destination, changed: %s" % changed[:10]
         return status, err
 
     def qpk_test(self, path):
         """`qpk test` of a file in the run folder; (exit status, its text)."""
-        check(self.platform.qpk, "this case needs the archive tool: give --qpk")
         relative = os.path.relpath(path, self.root)
         done = subprocess.run(self.platform.command(self.platform.qpk, ["test", relative]), cwd=self.root,
                               env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                               start_new_session=True, timeout=RUN_TIMEOUT)
         text = (done.stdout + done.stderr).decode(errors="replace")
-        check(done.returncode in (0, 1), "qpk test ends with 0 or 1, got %d: %s" % (done.returncode, text[-2000:]))
+        assert done.returncode in (0, 1), "qpk test ends with 0 or 1, got %d: %s" % (done.returncode, text[-2000:])
         return done.returncode, text
 
     def ran_command(self):

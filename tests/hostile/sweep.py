@@ -1,8 +1,8 @@
-"""A seeded mutation sweep over the archive part of a good self-extractor.
-Each mutant runs silently; an independent reading of the mutant says
-whether the extraction must succeed (then every file and the command are
-checked), must fail (then the command must not have run), or is one this
-reading does not decide (then only the shared checks apply)."""
+"""The mutations of a seeded sweep over the archive part of a good
+self-extractor, and an independent reading of each mutant that says whether
+the extraction must succeed (then every file and the command are checked),
+must fail (then the command must not have run), or is one this reading does
+not decide (then only the shared checks apply)."""
 import random
 import re
 import struct
@@ -10,7 +10,6 @@ import zlib
 
 import craft
 from craft import Entry, METHOD_DEFLATED, METHOD_STORED
-from sandbox import check
 
 SEED = 20261208
 INT32_MAX = (1 << 31) - 1
@@ -123,33 +122,3 @@ def mutate(rng, archive_bytes):
     else:
         del data[at:at + rng.choice([1, 2, 100, 5000])]
     return kind, at, bytes(data)
-
-
-def run_sweep(platform, stub, run_factory, count):
-    rng = random.Random(SEED)
-    body = craft.archive(base_entries())
-    block = craft.option_block(craft.SEF_USE_PATHS | craft.SEF_SILENT | craft.SEF_NO_SPLASH,
-                               command=platform.marker_command())
-    offset = len(stub) + len(block)
-    decided = {"good": 0, "bad": 0, "unknown": 0}
-    for i in range(count):
-        kind, at, mutant = mutate(rng, body)
-        exe = craft.self_extractor(stub, block, mutant, trailer=offset)
-        verdict, files = classify(exe, offset, platform.win32)
-        decided[verdict] += 1
-        run = run_factory("sweep")
-        run.write_exe(exe)
-        where = "mutant %d (%s at archive byte %d, %s)" % (i, kind, at, verdict)
-        try:
-            status, err = run.run(["box/dest"])
-            check(status in (0, 255), "an extraction ends with 0 or -1 whatever the archive holds, got %d" % status)
-            if verdict == "good":
-                check(run.dest_files() == files, "every entry must be extracted exactly: %s" %
-                      sorted(set(run.dest_files().items()) ^ set(files.items()))[:3])
-                check(run.ran_command() and status == 0, "the command runs after a good extraction, exit 0")
-            elif verdict == "bad":
-                check(not run.ran_command() and status == 255, "a failed extraction runs no command, exit -1")
-        except Exception as failure:
-            raise type(failure)("%s: %s" % (where, failure))
-    print("sweep of %d mutants: %s" % (count, decided))
-    check(decided["good"] > 0 and decided["bad"] > count // 4, "the sweep should decide many mutants: %s" % decided)

@@ -1,43 +1,30 @@
 #!/usr/bin/env python3
 """GUI tests of the Win32 user interface under Wine and Xvfb.
 
-Each case starts ui_probe (which drives the dispatcher and prints what it was
+Each test starts ui_probe (which drives the dispatcher and prints what it was
 answered), finds its windows with xdotool, works them with keys and clicks,
 checks what happened and saves a screenshot of each window it meets. Every
 check of a window waits, with a deadline, for the state it checks.
 Without a window manager windows are found by name and focused with
 `windowfocus`; `windowactivate` cannot work.
-
-Usage: gui_tests.py CASE --wine-run SCRIPT --prefix DIR --probe EXE --shots DIR
-Exit status 0 passed, 1 failed, 77 skipped (no display or tools).
 """
-import argparse
 import os
 import queue
 import re
 import shutil
 import subprocess
-import sys
 import threading
 import time
+
+import pytest
 
 import resource_ids
 import waiting
 
 IDS = resource_ids.load()
 TITLE = "QPK2EXE GUI Probe"
-SKIP = 77
 WAIT = 60.0  # generous bound for a window to appear, change or go under Wine
 SPLASH_SECONDS = 3.0  # the splash closes itself this long after it is shown
-
-
-class Failure(Exception):
-    pass
-
-
-def check(condition, message):
-    if not condition:
-        raise Failure(message)
 
 
 def xdotool(*args):
@@ -51,14 +38,15 @@ def find_windows(name):
 
 
 def wait_until(predicate, what, timeout=WAIT):
-    return waiting.wait_until(predicate, what, timeout, Failure)
+    # An assertion in predicate means "not yet".
+    return waiting.wait_until(predicate, what, timeout, AssertionError)
 
 
 def geometry(window):
     out = xdotool("getwindowgeometry", window)
     position = re.search(r"Position: (-?\d+),(-?\d+)", out)
     size = re.search(r"Geometry: (\d+)x(\d+)", out)
-    check(position and size, "no geometry for window %s: %r" % (window, out))
+    assert position and size, "no geometry for window %s: %r" % (window, out)
     return (int(position.group(1)), int(position.group(2)), int(size.group(1)), int(size.group(2)))
 
 
@@ -76,8 +64,8 @@ def centred(window, what):
     want = ((screen_w - width) // 2, (screen_h - height) // 2)
     # X reports the client area; the frame Wine draws itself may shift it by
     # its own width, so allow the border and caption.
-    check(abs(x - want[0]) <= 8 and abs(y - want[1]) <= 30,
-          "%s at %d,%d (%dx%d) should be centred near %d,%d" % (what, x, y, width, height, want[0], want[1]))
+    assert abs(x - want[0]) <= 8 and abs(y - want[1]) <= 30, \
+        "%s at %d,%d (%dx%d) should be centred near %d,%d" % (what, x, y, width, height, want[0], want[1])
     return x, y, width, height
 
 
@@ -88,9 +76,9 @@ def expect_centred(window, what):
 class Probe:
     """The probe program under Wine, with its output lines in a queue."""
 
-    def __init__(self, args, mode):
+    def __init__(self, build, mode):
         self.started = time.monotonic()
-        self.process = subprocess.Popen([args.wine_run, args.prefix, args.probe, mode],
+        self.process = subprocess.Popen([build.wine_run, build.prefix, build.probe, mode],
                                         stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
         self.lines = queue.Queue()
         self.reader = threading.Thread(target=self._read, daemon=True)
@@ -110,7 +98,7 @@ class Probe:
             match = re.fullmatch(pattern, line)
             if match:
                 return match
-        raise Failure("the probe never printed a line like %r" % pattern)
+        raise AssertionError("the probe never printed a line like %r" % pattern)
 
     def no_line(self):
         try:
@@ -136,11 +124,11 @@ class Probe:
             self.process.wait()
 
 
-def screenshot(args, name):
-    os.makedirs(args.shots, exist_ok=True)
+def screenshot(build, name):
+    os.makedirs(build.shots, exist_ok=True)
     xwd = subprocess.run(["xwd", "-root", "-silent"], capture_output=True, timeout=30)
     if xwd.returncode == 0:
-        subprocess.run(["convert", "xwd:-", os.path.join(args.shots, name + ".png")], input=xwd.stdout, timeout=60)
+        subprocess.run(["convert", "xwd:-", os.path.join(build.shots, name + ".png")], input=xwd.stdout, timeout=60)
 
 
 def press(window, key):
@@ -153,65 +141,80 @@ def other_window(known, name=TITLE):
     return new[0] if new else None
 
 
-# ---- cases -------------------------------------------------------------------
+@pytest.fixture(autouse=True)
+def idle_display(build):
+    """A display and xdotool, and the prefix's server gone. Wine's desktop
+    takes the display of the program that started the prefix's server; a
+    server left running by a test without a display would give the probe's
+    windows none. Wait (bounded) until it has gone."""
+    if not os.environ.get("DISPLAY") or shutil.which("xdotool") is None:
+        pytest.skip("no display or no xdotool")
+    arch_file = build.prefix + ".arch"
+    arch = open(arch_file).read().strip() if os.path.exists(arch_file) else "win32"
+    server = "/usr/lib/wine/wineserver64" if arch == "win64" else "wineserver"
+    try:
+        subprocess.run([server, "-w"], env=dict(os.environ, WINEPREFIX=build.prefix), capture_output=True,
+                       timeout=120)
+    except subprocess.TimeoutExpired:
+        pass
 
 
-def case_status_cancel(args):
-    probe = Probe(args, "status")
+def test_status_cancel(build):
+    probe = Probe(build, "status")
     try:
         probe.expect_line("ready")
         status = wait_until(lambda: find_windows(TITLE), "the status window")[0]
         expect_centred(status, "the status window")
-        screenshot(args, "status_window")
+        screenshot(build, "status_window")
 
         press(status, "Escape")
         question = wait_until(lambda: other_window([status]), "the cancel question")
-        screenshot(args, "cancel_question")
+        screenshot(build, "cancel_question")
         press(question, "n")
         wait_until(lambda: question not in find_windows(TITLE), "the question to close after No")
         wait_until(lambda: status in find_windows(TITLE), "the status window to stay open after No")
         line = probe.no_line()
-        check(line is None, "No must let the run go on, but the probe said %r" % line)
+        assert line is None, "No must let the run go on, but the probe said %r" % line
 
         press(status, "Escape")
         question = wait_until(lambda: other_window([status]), "the cancel question again")
         press(question, "Return")  # Yes is the default button
         probe.expect_line("result -308")
-        check(probe.wait_exit() == 0, "the probe should end normally")
+        assert probe.wait_exit() == 0, "the probe should end normally"
     finally:
         probe.stop()
 
 
-def case_continue(args):
-    probe = Probe(args, "continue")
+def test_continue(build):
+    probe = Probe(build, "continue")
     try:
         item = probe.expect_line(r"item %d (-?\d+) (-?\d+) (\d+) (\d+)" % IDS.ITEM_CONTINUE)
         probe.expect_line("ready")
         wait_until(lambda: find_windows(TITLE), "the status window")
-        screenshot(args, "continue_shown")
+        screenshot(build, "continue_shown")
         x, y, width, height = (int(v) for v in item.groups())
         xdotool("mousemove", "--sync", str(x + width // 2), str(y + height // 2))
         xdotool("click", "1")
         probe.expect_line("continued")
         probe.expect_line("next 0")  # Continue is not a cancel
-        check(probe.wait_exit() == 0, "the probe should end normally")
+        assert probe.wait_exit() == 0, "the probe should end normally"
     finally:
         probe.stop()
 
 
-def case_about(args):
-    probe = Probe(args, "about")
+def test_about(build):
+    probe = Probe(build, "about")
     try:
         probe.expect_line("ready")
         status = wait_until(lambda: find_windows(TITLE), "the status window")[0]
         about = wait_until(lambda: find_windows("^About$"), "the About box")[0]
         expect_centred(about, "the About box")
-        screenshot(args, "about_box")
+        screenshot(build, "about_box")
         press(about, "Return")
         wait_until(lambda: not find_windows("^About$"), "the About box to close on OK")
         wait_until(lambda: status in find_windows(TITLE), "the status window to carry on after About")
         line = probe.no_line()
-        check(line is None, "closing About is no cancel, but the probe said %r" % line)
+        assert line is None, "closing About is no cancel, but the probe said %r" % line
     finally:
         probe.stop()
 
@@ -238,35 +241,35 @@ def wait_splash(probe):
     return wait_until(find, "the splash window")[0], not_shown
 
 
-def case_splash_click(args):
-    probe = Probe(args, "splash")
+def test_splash_click(build):
+    probe = Probe(build, "splash")
     try:
         splash, not_shown = wait_splash(probe)
 
         def placed():
             x, y, width, height = centred(splash, "the splash")
-            check(abs(width - 400) <= 2 and abs(height - 300) <= 2,
-                  "the splash should be the bitmap's 400x300 (less its border), not %dx%d" % (width, height))
+            assert abs(width - 400) <= 2 and abs(height - 300) <= 2, \
+                "the splash should be the bitmap's 400x300 (less its border), not %dx%d" % (width, height)
             return x, y, width, height
 
         x, y, width, height = wait_until(placed, "the splash centred at its bitmap's size")
-        screenshot(args, "splash")
+        screenshot(build, "splash")
         press(splash, "space")
         time.sleep(0.3)  # lets the key arrive
         kept = splash in splash_window()
         # Gone before its timer could have ended it: the key closed it. Later
         # the look proves nothing either way.
-        check(kept or time.monotonic() >= not_shown + SPLASH_SECONDS, "a key must not close the splash")
+        assert kept or time.monotonic() >= not_shown + SPLASH_SECONDS, "a key must not close the splash"
         xdotool("mousemove", "--sync", str(x + width // 2), str(y + height // 2))
         xdotool("click", "1")
         probe.expect_line("splash gone")
-        check(probe.wait_exit() == 0, "the probe should end normally")
+        assert probe.wait_exit() == 0, "the probe should end normally"
     finally:
         probe.stop()
 
 
-def case_splash_timer(args):
-    probe = Probe(args, "splash")
+def test_splash_timer(build):
+    probe = Probe(build, "splash")
     try:
         wait_until(splash_window, "the splash window")
         # It closes itself after about 3 s; the bound only guards a hang.
@@ -276,89 +279,23 @@ def case_splash_timer(args):
         probe.stop()
 
 
-def case_error(args):
-    probe = Probe(args, "error")
+def test_error(build):
+    probe = Probe(build, "error")
     try:
         probe.expect_line("ready")
         box = wait_until(lambda: find_windows(TITLE), "the error box")[0]
-        screenshot(args, "error_box")
+        screenshot(build, "error_box")
         press(box, "Return")
         status = probe.wait_exit()
-        check(status in (255, -1), "a fatal error must end with exit status -1, not %d" % status)
-        check("error returned" not in probe.last_lines(), "ui_report_error must not return")
+        assert status in (255, -1), "a fatal error must end with exit status -1, not %d" % status
+        assert "error returned" not in probe.last_lines(), "ui_report_error must not return"
     finally:
         probe.stop()
 
 
-def case_bitmap(args):
-    probe = Probe(args, "bitmap")
+def test_bitmap(build):
+    probe = Probe(build, "bitmap")
     try:
         probe.expect_line("bitmap 0 1040 400 300 250")
     finally:
         probe.stop()
-
-
-def case_resources(args):
-    if shutil.which("wrestool") is None:
-        return SKIP
-    listing = subprocess.run(["wrestool", "-l", args.probe], capture_output=True, text=True, timeout=60).stdout
-    wanted = [
-        (r"--type=5 --name='QPK2EXE'", "the status dialog QPK2EXE"),
-        (r"--type=5 --name='ABOUT'", "the About box"),
-        (r"--type=14 --name='DEMO'", "the icon group DEMO"),
-        (r"--type=2 --name='MYBITMAP' .*size=121042", "the bitmap MYBITMAP of 121042 bytes"),
-    ]
-    for pattern, what in wanted:
-        check(re.search(pattern, listing), "the executable should hold %s:\n%s" % (what, listing))
-    return 0
-
-
-CASES = {
-    "status_cancel": case_status_cancel,
-    "continue": case_continue,
-    "about": case_about,
-    "splash_click": case_splash_click,
-    "splash_timer": case_splash_timer,
-    "error": case_error,
-    "bitmap": case_bitmap,
-    "resources": case_resources,
-}
-
-
-def wait_for_idle_prefix(args):
-    """Wine's desktop takes the display of the program that started the
-    prefix's server; a server left running by a test without a display would
-    give the probe's windows none. Wait (bounded) until it has gone."""
-    arch_file = args.prefix + ".arch"
-    arch = open(arch_file).read().strip() if os.path.exists(arch_file) else "win32"
-    server = "/usr/lib/wine/wineserver64" if arch == "win64" else "wineserver"
-    try:
-        subprocess.run([server, "-w"], env=dict(os.environ, WINEPREFIX=args.prefix), capture_output=True,
-                       timeout=120)
-    except subprocess.TimeoutExpired:
-        pass
-
-
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("case", choices=sorted(CASES))
-    parser.add_argument("--wine-run", required=True)
-    parser.add_argument("--prefix", required=True)
-    parser.add_argument("--probe", required=True)
-    parser.add_argument("--shots", required=True)
-    args = parser.parse_args()
-    if args.case != "resources":
-        if not os.environ.get("DISPLAY") or shutil.which("xdotool") is None:
-            print("skipped: no display or no xdotool")
-            return SKIP
-    if args.case != "resources":
-        wait_for_idle_prefix(args)
-    try:
-        return CASES[args.case](args) or 0
-    except Failure as failure:
-        print("FAILED: %s" % failure)
-        return 1
-
-
-if __name__ == "__main__":
-    sys.exit(main())

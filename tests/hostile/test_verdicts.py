@@ -6,7 +6,6 @@ import os
 
 import crafted
 from faults import SILENT
-from sandbox import check
 
 # Left out of the table, and why:
 LEFT_OUT = {
@@ -35,16 +34,16 @@ WINE_CASES = [
 def case_names(platform):
     names = [case[0] for case in crafted.archive_cases(platform, "/x") if case[0] not in LEFT_OUT]
     if platform.win32:
-        check(set(WINE_CASES) <= set(names), "the Wine subset names cases of the corpus: %s"
-              % sorted(set(WINE_CASES) - set(names)))
+        assert set(WINE_CASES) <= set(names), \
+            "the Wine subset names cases of the corpus: %s" % sorted(set(WINE_CASES) - set(names))
         names = WINE_CASES
     return names
 
 
-def run_verdicts(platform, stub, run_factory):
+def test_verdicts(platform, stub, new_run):
     disagreements, verdicts = [], {"ok": 0, "fail": 0}
     for name in case_names(platform):
-        run = run_factory(name)
+        run = new_run(name)
         exe, _, _, words = crafted.build(platform, stub, name, run.root, SILENT)
         run.write_exe(exe)
         status, err = run.run(words)
@@ -61,6 +60,6 @@ def run_verdicts(platform, stub, run_factory):
                                  % (name, "extracted it and ran its command" if program_ok else "failed", plain,
                                     plain_text.strip(), inside, inside_text.strip()))
     print("verdicts: %s" % verdicts)
-    check(not disagreements, "the program and qpk test must judge each archive alike:\n  " +
-          "\n  ".join(disagreements))
-    check(verdicts["ok"] > 0 and verdicts["fail"] > 0, "the table must hold both verdicts: %s" % verdicts)
+    assert not disagreements, \
+        "the program and qpk test must judge each archive alike:\n  " + "\n  ".join(disagreements)
+    assert verdicts["ok"] > 0 and verdicts["fail"] > 0, "the table must hold both verdicts: %s" % verdicts

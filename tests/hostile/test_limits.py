@@ -2,23 +2,11 @@
 destination and of what is written below it, and the option values the
 builder records. Nothing may be cut where a cut changes the meaning."""
 import os
-import struct
 import subprocess
 
 import craft
 from craft import Entry
-from sandbox import check
 from faults import sfx, SILENT, NORMAL
-
-CASES = {}
-
-
-def case(*platforms):
-    def register(function):
-        function.platforms = platforms
-        CASES[function.__name__] = function
-        return function
-    return register
 
 
 def deep_destination(run, length):
@@ -32,8 +20,7 @@ def deep_destination(run, length):
     return os.path.join(path, "e" * missing), top
 
 
-@case("posix", "win32")
-def destination_lengths(platform, stub, new_run):
+def test_destination_lengths(platform, stub, new_run):
     """With the entry n.txt, a 249-character destination gives a 255-character
     target (extracted); 250 gives 256 (refused, nothing made). A 255-character
     destination leaves no room for its separator; a 256-character word is
@@ -47,19 +34,19 @@ def destination_lengths(platform, stub, new_run):
         # No command: the destination word is appended to it and would not fit.
         run.write_exe(sfx(platform, stub, [Entry("n.txt", b"n")], flags, command=""))
         word = platform.native_path(destination)
-        check(len(word) == length, "the destination word has %d characters" % length)
+        assert len(word) == length, "the destination word has %d characters" % length
         status, err = run.run([word])
         where = "destination of %d characters: " % length
         expected = 0 if outcome == "extracted" else 255
-        check(status == expected, where + "exit %d, got %d %r" % (expected, status, err))
+        assert status == expected, where + "exit %d, got %d %r" % (expected, status, err)
         target = os.path.join(destination, "n.txt")
         if outcome == "extracted":
-            check(os.path.isfile(target), where + "the file is extracted")
+            assert os.path.isfile(target), where + "the file is extracted"
             continue
-        check(not os.path.exists(top), where + "nothing may be created for a destination that cannot hold the file")
+        assert not os.path.exists(top), where + "nothing may be created for a destination that cannot hold the file"
         if not platform.win32:
             message = "ERROR: Word too long" if outcome == "word too long" else "Unable to extract files"
-            check(message in err, where + "the user must read %r: %r" % (message, err))
+            assert message in err, where + "the user must read %r: %r" % (message, err)
 
 
 def builder(platform, run, words):
@@ -76,8 +63,7 @@ def block_of(exe):
     return data[offset - craft.BLOCK_SIZE:offset]
 
 
-@case("posix", "win32")
-def recorded_option_lengths(platform, stub, new_run):
+def test_recorded_option_lengths(platform, stub, new_run):
     """The builder records values that fit their fields whole and refuses one
     character more with a message, writing nothing."""
     command = platform.marker_command()
@@ -92,23 +78,23 @@ def recorded_option_lengths(platform, stub, new_run):
             f.write(craft.archive([Entry("a.txt", b"a")]))
         where = "/%s of %d characters: " % (option, len(value))
         status, err = builder(platform, run, ["/q1", "/" + option, value, "a.qpk"])
-        check(status == (0 if fits else 255), where + "the builder ends with %d, got %d" % (0 if fits else 255, status))
+        assert status == (0 if fits else 255), where + "the builder ends with %d, got %d" % (0 if fits else 255, status)
         exe = os.path.join(run.root, "a.exe")
         if not fits:
-            check(not os.path.exists(exe), where + "a value that does not fit its field is refused, nothing written")
+            assert not os.path.exists(exe), where + "a value that does not fit its field is refused, nothing written"
             if not platform.win32:
-                check("ERROR: Option too long" in err, where + "and the user is told: %r" % err)
+                assert "ERROR: Option too long" in err, where + "and the user is told: %r" % err
             continue
-        check(os.path.isfile(exe), where + "the self-extractor is built: %r" % err)
+        assert os.path.isfile(exe), where + "the self-extractor is built: %r" % err
         field = block_of(exe)[at:at + size]
-        check(field == value.encode() + b"\0" * (size - len(value)), where + "recorded whole and zero-terminated")
+        assert field == value.encode() + b"\0" * (size - len(value)), where + "recorded whole and zero-terminated"
         if option != "name":
             status, _ = subprocess.run(platform.command(exe, ["box/dest"]), cwd=os.path.join(run.root, "box")
                                        if option == "destinationdirectory" else run.root, env=run.env,
                                        stdin=subprocess.DEVNULL, capture_output=True, timeout=120).returncode, None
-            check(status == 0, where + "the self-extractor runs, got %d" % status)
+            assert status == 0, where + "the self-extractor runs, got %d" % status
             if option == "e":
-                check(run.ran_command(), where + "the whole command runs")
+                assert run.ran_command(), where + "the whole command runs"
             else:
-                check(os.path.isfile(os.path.join(run.root, "box", "dest", "a.txt")),
-                      where + "the files go to the recorded destination")
+                assert os.path.isfile(os.path.join(run.root, "box", "dest", "a.txt")), \
+                    where + "the files go to the recorded destination"
