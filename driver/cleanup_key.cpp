@@ -11,7 +11,8 @@
 
 namespace {
 
-constexpr int FOLDER_REMOVAL_ATTEMPTS = 10;
+// Up to 5 s: under Wine on a busy machine 1 s was seen to be too short.
+constexpr int FOLDER_REMOVAL_ATTEMPTS = 50;
 constexpr uint32_t FOLDER_REMOVAL_PAUSE_MS = 100;
 
 // The target path is the current directory after a launch, and a current
