@@ -5,7 +5,7 @@
 #include <string>
 
 #include "archive/executable_image.h"
-#include "driver/driver.h"
+#include "archive/self_extractor_build.h"
 #include "foundation/foundation.h"
 #include "signed_image.h"
 #include "test_util.h"
