@@ -33,7 +33,7 @@ TEST(ArchiveSigned, TrailerIsFoundBeforeTheCertificateTableAndItsAlignment) {
   for (bool wide : {false, true}) {
     const std::string unsigned_exe = make_self_extractor(crafted_pe(wide, IMAGE_END), archive);
     for (size_t padding = 0; padding <= CERTIFICATE_ALIGNMENT_LIMIT; ++padding) {
-      SCOPED_TRACE((wide ? "PE32+, padding " : "PE32, padding ") + std::to_string(padding));
+      SCOPED_TRACE(::testing::Message() << (wide ? "PE32+" : "PE32") << ", padding " << padding);
       located found = locate(dir, append_certificate(unsigned_exe, wide, padding));
       ASSERT_EQ(0, found.status);
       EXPECT_EQ(start, found.bounds.start);
