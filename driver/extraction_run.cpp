@@ -163,9 +163,6 @@ int extraction_run(int argc, char** argv) {
   if (g_run_status < 0) {
     notify_failure(g_run_status == ERROR_DISK_SPACE ? "Insufficient space to extract files"
                                                     : "Unable to extract files");
-  } else if (ui_question_unanswered()) {
-    // Files nobody could decide about were left as they were: the command
-    // is not run on a half-replaced set.
   } else {
     exit_status = texts.command[0] != '\0' ? run_command(texts.command, argc, argv, flags, delete_after)
                                             : EXIT_STATUS_SUCCESS;

@@ -67,8 +67,6 @@ void ui_pump_messages() { window_pump(); }
 
 bool ui_cancel_requested() { return window_cancel_requested(); }
 
-bool ui_question_unanswered() { return ui_state.unanswered; }
-
 bool ui_cancel_confirmed() { return ui_state.cancel_flag != 0; }
 
 bool ui_can_ask() { return window_can_ask(); }
@@ -113,7 +111,6 @@ int ui_notify(unsigned event, const char* text) {
         char said[UI_MESSAGE_SIZE];
         format_cut(said, sizeof said, "%s exists; not overwritten: no terminal to ask", text != nullptr ? text : "");
         ui_message(said);
-        ui_state.unanswered = true;
         return 0;
       }
       if (ui_state.response_mode == RESPONSE_ASK) {

@@ -17,8 +17,6 @@ struct ui_state_record {
   int status_exists = 0;
   // False when the command line said /nostatus: no status window is made.
   bool status_allowed = true;
-  // A question was answered No because nobody could be asked.
-  bool unanswered = false;
   ui_window status_window = nullptr;
   char title[UI_TITLE_SIZE] = "";
   void* instance = nullptr;

@@ -38,9 +38,6 @@ void ui_pump_messages();
 bool ui_cancel_requested();
 // The user confirmed the cancel question of the latest status window.
 bool ui_cancel_confirmed();
-// An overwrite question met no terminal: it was answered No and said so, and
-// the job it left undone makes the run a failure.
-bool ui_question_unanswered();
 
 // The module instance the dialogs, icon and bitmap are loaded from.
 void ui_set_instance(void* instance);
