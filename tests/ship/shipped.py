@@ -12,7 +12,7 @@ PAYLOAD = {"readme.txt": b"read me\n", "docs/guide.txt": b"a guide, " * 20000, "
 
 
 def run(words, **options):
-    result = subprocess.run(words, capture_output=True, timeout=120, **options)
+    result = subprocess.run(words, capture_output=True, timeout=600, **options)
     assert result.returncode == 0, f"{words} ended with {result.returncode}:\n{result.stderr.decode(errors='replace')}"
     return result
 
