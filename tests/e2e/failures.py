@@ -119,9 +119,9 @@ def failed_build_keeps_output(s):
     s.make_archive(s.path("data.qpk"), s.payload(SAMPLE))
     out = s.path("out")
     os.makedirs(out)
-    check(os.path.getsize(s.program) > 256 * 1024, "the program must not fit the small disk")
+    check(os.path.getsize(s.program) > 128 * 1024, "the program must not fit the small disk")
     try:
-        with faults.small_disk(out, size="256k"):
+        with faults.small_disk(out, size="128k"):
             with open(os.path.join(out, "data.exe"), "wb") as f:
                 f.write(b"precious")
             child = pexpect.spawn(s.program, ["/nosplash", "data.qpk", os.path.join(out, "data")], cwd=s.root,
