@@ -1,12 +1,12 @@
-// The builder's copy of its own program as a self-extractor's stub: a signed
-// program is copied as it was before signing, so the result can be signed.
+// The copy of a builder program as a self-extractor's stub: a signed program
+// is copied as it was before signing, so the result can be signed. The
+// archive tests' environment starts the foundation.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "archive/executable_image.h"
 #include "archive/self_extractor_build.h"
-#include "foundation/foundation.h"
 #include "signed_image.h"
 #include "test_util.h"
 
@@ -14,12 +14,6 @@ namespace {
 
 class StubCopy : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const uint32_t pool = 100000;
-    ASSERT_EQ(0, foundation_init(&pool));
-  }
-  void TearDown() override { foundation_term(); }
-
   // The stub copied from a program of these bytes; "<failed>" when the copy
   // reports a failure.
   std::string copy_of(const std::string& program) {
