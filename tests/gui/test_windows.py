@@ -141,6 +141,20 @@ def other_window(known, name=TITLE):
     return new[0] if new else None
 
 
+@pytest.fixture
+def start_probe(build):
+    """start_probe(case) runs the probe on one case; every probe started is
+    stopped when the test ends, whatever its outcome."""
+    started = []
+
+    def start(case):
+        started.append(Probe(build, case))
+        return started[-1]
+    yield start
+    for probe in started:
+        probe.stop()
+
+
 @pytest.fixture(autouse=True)
 def idle_display(build):
     """A display and xdotool, and the prefix's server gone. Wine's desktop
@@ -159,64 +173,55 @@ def idle_display(build):
         pass
 
 
-def test_status_cancel(build):
-    probe = Probe(build, "status")
-    try:
-        probe.expect_line("ready")
-        status = wait_until(lambda: find_windows(TITLE), "the status window")[0]
-        expect_centred(status, "the status window")
-        screenshot(build, "status_window")
+def test_status_cancel(build, start_probe):
+    probe = start_probe("status")
+    probe.expect_line("ready")
+    status = wait_until(lambda: find_windows(TITLE), "the status window")[0]
+    expect_centred(status, "the status window")
+    screenshot(build, "status_window")
 
-        press(status, "Escape")
-        question = wait_until(lambda: other_window([status]), "the cancel question")
-        screenshot(build, "cancel_question")
-        press(question, "n")
-        wait_until(lambda: question not in find_windows(TITLE), "the question to close after No")
-        wait_until(lambda: status in find_windows(TITLE), "the status window to stay open after No")
-        line = probe.no_line()
-        assert line is None, "No must let the run go on, but the probe said %r" % line
+    press(status, "Escape")
+    question = wait_until(lambda: other_window([status]), "the cancel question")
+    screenshot(build, "cancel_question")
+    press(question, "n")
+    wait_until(lambda: question not in find_windows(TITLE), "the question to close after No")
+    wait_until(lambda: status in find_windows(TITLE), "the status window to stay open after No")
+    line = probe.no_line()
+    assert line is None, "No must let the run go on, but the probe said %r" % line
 
-        press(status, "Escape")
-        question = wait_until(lambda: other_window([status]), "the cancel question again")
-        press(question, "Return")  # Yes is the default button
-        probe.expect_line("result -308")
-        assert probe.wait_exit() == 0, "the probe should end normally"
-    finally:
-        probe.stop()
+    press(status, "Escape")
+    question = wait_until(lambda: other_window([status]), "the cancel question again")
+    press(question, "Return")  # Yes is the default button
+    probe.expect_line("result -308")
+    assert probe.wait_exit() == 0, "the probe should end normally"
 
 
-def test_continue(build):
-    probe = Probe(build, "continue")
-    try:
-        item = probe.expect_line(r"item %d (-?\d+) (-?\d+) (\d+) (\d+)" % IDS.ITEM_CONTINUE)
-        probe.expect_line("ready")
-        wait_until(lambda: find_windows(TITLE), "the status window")
-        screenshot(build, "continue_shown")
-        x, y, width, height = (int(v) for v in item.groups())
-        xdotool("mousemove", "--sync", str(x + width // 2), str(y + height // 2))
-        xdotool("click", "1")
-        probe.expect_line("continued")
-        probe.expect_line("next 0")  # Continue is not a cancel
-        assert probe.wait_exit() == 0, "the probe should end normally"
-    finally:
-        probe.stop()
+def test_continue(build, start_probe):
+    probe = start_probe("continue")
+    item = probe.expect_line(r"item %d (-?\d+) (-?\d+) (\d+) (\d+)" % IDS.ITEM_CONTINUE)
+    probe.expect_line("ready")
+    wait_until(lambda: find_windows(TITLE), "the status window")
+    screenshot(build, "continue_shown")
+    x, y, width, height = (int(v) for v in item.groups())
+    xdotool("mousemove", "--sync", str(x + width // 2), str(y + height // 2))
+    xdotool("click", "1")
+    probe.expect_line("continued")
+    probe.expect_line("next 0")  # Continue is not a cancel
+    assert probe.wait_exit() == 0, "the probe should end normally"
 
 
-def test_about(build):
-    probe = Probe(build, "about")
-    try:
-        probe.expect_line("ready")
-        status = wait_until(lambda: find_windows(TITLE), "the status window")[0]
-        about = wait_until(lambda: find_windows("^About$"), "the About box")[0]
-        expect_centred(about, "the About box")
-        screenshot(build, "about_box")
-        press(about, "Return")
-        wait_until(lambda: not find_windows("^About$"), "the About box to close on OK")
-        wait_until(lambda: status in find_windows(TITLE), "the status window to carry on after About")
-        line = probe.no_line()
-        assert line is None, "closing About is no cancel, but the probe said %r" % line
-    finally:
-        probe.stop()
+def test_about(build, start_probe):
+    probe = start_probe("about")
+    probe.expect_line("ready")
+    status = wait_until(lambda: find_windows(TITLE), "the status window")[0]
+    about = wait_until(lambda: find_windows("^About$"), "the About box")[0]
+    expect_centred(about, "the About box")
+    screenshot(build, "about_box")
+    press(about, "Return")
+    wait_until(lambda: not find_windows("^About$"), "the About box to close on OK")
+    wait_until(lambda: status in find_windows(TITLE), "the status window to carry on after About")
+    line = probe.no_line()
+    assert line is None, "closing About is no cancel, but the probe said %r" % line
 
 
 def splash_window():
@@ -241,61 +246,49 @@ def wait_splash(probe):
     return wait_until(find, "the splash window")[0], not_shown
 
 
-def test_splash_click(build):
-    probe = Probe(build, "splash")
-    try:
-        splash, not_shown = wait_splash(probe)
+def test_splash_click(build, start_probe):
+    probe = start_probe("splash")
+    splash, not_shown = wait_splash(probe)
 
-        def placed():
-            x, y, width, height = centred(splash, "the splash")
-            assert abs(width - 400) <= 2 and abs(height - 300) <= 2, \
-                "the splash should be the bitmap's 400x300 (less its border), not %dx%d" % (width, height)
-            return x, y, width, height
+    def placed():
+        x, y, width, height = centred(splash, "the splash")
+        assert abs(width - 400) <= 2 and abs(height - 300) <= 2, \
+            "the splash should be the bitmap's 400x300 (less its border), not %dx%d" % (width, height)
+        return x, y, width, height
 
-        x, y, width, height = wait_until(placed, "the splash centred at its bitmap's size")
-        screenshot(build, "splash")
-        press(splash, "space")
-        time.sleep(0.3)  # lets the key arrive
-        kept = splash in splash_window()
-        # Gone before its timer could have ended it: the key closed it. Later
-        # the look proves nothing either way.
-        assert kept or time.monotonic() >= not_shown + SPLASH_SECONDS, "a key must not close the splash"
-        xdotool("mousemove", "--sync", str(x + width // 2), str(y + height // 2))
-        xdotool("click", "1")
-        probe.expect_line("splash gone")
-        assert probe.wait_exit() == 0, "the probe should end normally"
-    finally:
-        probe.stop()
+    x, y, width, height = wait_until(placed, "the splash centred at its bitmap's size")
+    screenshot(build, "splash")
+    press(splash, "space")
+    time.sleep(0.3)  # lets the key arrive
+    kept = splash in splash_window()
+    # Gone before its timer could have ended it: the key closed it. Later
+    # the look proves nothing either way.
+    assert kept or time.monotonic() >= not_shown + SPLASH_SECONDS, "a key must not close the splash"
+    xdotool("mousemove", "--sync", str(x + width // 2), str(y + height // 2))
+    xdotool("click", "1")
+    probe.expect_line("splash gone")
+    assert probe.wait_exit() == 0, "the probe should end normally"
 
 
-def test_splash_timer(build):
-    probe = Probe(build, "splash")
-    try:
-        wait_until(splash_window, "the splash window")
-        # It closes itself after about 3 s; the bound only guards a hang.
-        probe.expect_line("splash gone", timeout=30)
-        wait_until(lambda: not splash_window(), "the splash window to be gone")
-    finally:
-        probe.stop()
+def test_splash_timer(start_probe):
+    probe = start_probe("splash")
+    wait_until(splash_window, "the splash window")
+    # It closes itself after about 3 s; the bound only guards a hang.
+    probe.expect_line("splash gone", timeout=30)
+    wait_until(lambda: not splash_window(), "the splash window to be gone")
 
 
-def test_error(build):
-    probe = Probe(build, "error")
-    try:
-        probe.expect_line("ready")
-        box = wait_until(lambda: find_windows(TITLE), "the error box")[0]
-        screenshot(build, "error_box")
-        press(box, "Return")
-        status = probe.wait_exit()
-        assert status in (255, -1), "a fatal error must end with exit status -1, not %d" % status
-        assert "error returned" not in probe.last_lines(), "ui_report_error must not return"
-    finally:
-        probe.stop()
+def test_error(build, start_probe):
+    probe = start_probe("error")
+    probe.expect_line("ready")
+    box = wait_until(lambda: find_windows(TITLE), "the error box")[0]
+    screenshot(build, "error_box")
+    press(box, "Return")
+    status = probe.wait_exit()
+    assert status in (255, -1), "a fatal error must end with exit status -1, not %d" % status
+    assert "error returned" not in probe.last_lines(), "ui_report_error must not return"
 
 
-def test_bitmap(build):
-    probe = Probe(build, "bitmap")
-    try:
-        probe.expect_line("bitmap 0 1040 400 300 250")
-    finally:
-        probe.stop()
+def test_bitmap(start_probe):
+    probe = start_probe("bitmap")
+    probe.expect_line("bitmap 0 1040 400 300 250")
