@@ -54,13 +54,14 @@ bool name_files(int count, char* archive, char* output) {
 
 }  // namespace
 
-int build_run(int /*argc*/, char** argv) {
+int build_run(int argc, char** argv) {
   if (!option_is_set("nosplash")) ui_notify(EVENT_SPLASH, "QPK2EXE V" QPK_VERSION_SHORT);
   int count = positional_count();
   if (count == 0 || count > 2) {
     ui_notify(EVENT_MESSAGE, USAGE_TEXT);
-    // Asked for with no words, the usage text is the whole job.
-    return count == 0 ? EXIT_STATUS_SUCCESS : EXIT_STATUS_FAILURE;
+    // Asked for with an empty command line, the usage text is the whole job;
+    // options without a file are a mistake (a script's empty archive word).
+    return argc == 1 ? EXIT_STATUS_SUCCESS : EXIT_STATUS_FAILURE;
   }
   char archive[PATH_SIZE];
   char output[PATH_SIZE];

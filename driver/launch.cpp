@@ -99,6 +99,7 @@ int wait_for_launched(launch_record* record, bool force_prompt) {
     os_sleep(WAIT_SLEEP_MS);
   }
   LOG_MESSAGE(LOG_INFO, "UI Window destroyed...");
-  // A confirmed cancel is a cancelled run, not a Continue.
-  return ui_cancel_requested() || ui_cancel_confirmed() ? EXIT_STATUS_FAILURE : 0;
+  // Everything was extracted and launched: a cancel here only ends the wait,
+  // and the deletion that follows is the job's last step.
+  return 0;
 }

@@ -67,8 +67,6 @@ void ui_pump_messages() { window_pump(); }
 
 bool ui_cancel_requested() { return window_cancel_requested(); }
 
-bool ui_cancel_confirmed() { return ui_state.cancel_flag != 0; }
-
 bool ui_can_ask() { return window_can_ask(); }
 
 static void set_item(int item, const char* text) {

@@ -36,8 +36,6 @@ void ui_pump_messages();
 // The system asked the process to stop (window_cancel_requested): every
 // question and report is then answered ERROR_CANCELLED.
 bool ui_cancel_requested();
-// The user confirmed the cancel question of the latest status window.
-bool ui_cancel_confirmed();
 
 // The module instance the dialogs, icon and bitmap are loaded from.
 void ui_set_instance(void* instance);

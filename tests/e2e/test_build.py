@@ -14,11 +14,11 @@ from session import (BLOCK_SIZE, OPTION_SIGNATURE, SAMPLE, SEF_AUTO_YES, SEF_DEL
 def test_usage_text(s):
     """The usage text is the builder's answer to no words or three words, and
     the builder is never silent: /q1 only goes into an option block. Asked
-    for (no file named, or a help word) it ends with 0; after three words
-    with -1."""
-    for words, expected in (([], 0), (["/q1"], 0), (["--help"], 0), (["-h"], 0), (["-?"], 0), (["/?"], 0),
-                            (["a.qpk", "b.exe", "c"], 255)):
-        status, _, err = s.builder("/nosplash", *words)
+    for (an empty command line, or a help word) it ends with 0; after options
+    without a file, or three words, with -1."""
+    for words, expected in (([], 0), (["/nosplash"], 255), (["/nosplash", "/q1"], 255), (["--help"], 0),
+                            (["-h"], 0), (["-?"], 0), (["/?"], 0), (["/nosplash", "a.qpk", "b.exe", "c"], 255)):
+        status, _, err = s.builder(*words)
         assert status == expected, "usage %s should exit %d, got %d" % (words, expected, status)
         assert USAGE_FIRST_LINE in err, "usage %s should go to standard error, got %r" % (words, err)
         assert "/destinationdirectory {path}\tForces extraction to the specified directory" in err, (
