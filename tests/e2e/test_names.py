@@ -64,3 +64,22 @@ def test_list_shows_windows_1252_names_as_utf8(s):
     assert status == 0, "list: %s" % err
     for shown in CP1252_NAMES.values():
         assert shown.replace("/", "\\") in out, "qpk list should show %r: %s" % (shown, out)
+
+
+def stored_names(archive):
+    with open(archive, "rb") as f:
+        data = f.read()
+    names, at = [], 32
+    while at + craft.HEADER_SIZE <= len(data):
+        names.append(data[at:at + 128].split(b"\0")[0])
+        stored_size = int.from_bytes(data[at + 138:at + 142], "little")
+        at += craft.HEADER_SIZE + stored_size
+    return names
+
+
+@pytest.mark.platforms("win32")
+def test_create_on_windows_keeps_names_the_code_page_cannot_hold(s):
+    folder = s.payload({"日本語/日本語.txt": b"ja", "readme.txt": b"en"})
+    s.make_archive(s.path("made.qpk"), folder)
+    assert sorted(stored_names(s.path("made.qpk"))) == sorted([b"readme.txt", "日本語\\日本語.txt".encode()]), (
+        "a name the ANSI code page cannot hold is stored in UTF-8, not as '?'")
