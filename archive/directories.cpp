@@ -30,17 +30,19 @@ int make_directories(archive_file* archive, const char* path, size_t chosen) {
   directory_memo* memo = &archive->directories;
   size_t length = strlen(path);
   if (length >= PATH_SIZE) return ERROR_MAKE_DIRECTORY;
-  // Only the directory part counts: everything before the last separator.
-  size_t directory_length = 0;
-  for (size_t i = 0; i < length; ++i)
-    if (is_separator(path[i])) directory_length = i;
+  // Only the directory part counts: everything before the last separator,
+  // found by character (a double-byte character may end in a "\" byte).
+  const char* last_separator = path_last_separator(path);
+  const size_t directory_length = last_separator != nullptr ? static_cast<size_t>(last_separator - path) : 0;
+  const bool utf8 = path_is_utf8(path);
   char built[PATH_SIZE] = {};
   size_t built_length = 0;
   if (length > 0 && is_separator(path[0])) built[built_length++] = PATH_SEPARATOR;
   size_t start = 0;
   while (start < directory_length) {
     size_t end = start;
-    while (end < directory_length && !is_separator(path[end])) ++end;
+    while (end < directory_length && !is_separator(path[end]))
+      end = static_cast<size_t>(path_next_char(path + end, utf8) - path);
     size_t component = end - start;
     if (component > 0) {
       // The built path never outgrows the input, which fits PATH_SIZE.

@@ -11,6 +11,7 @@
 #include "foundation/backend.h"
 #include "foundation/log.h"
 #include "foundation/path.h"
+#include "foundation/text_encoding.h"
 
 namespace {
 
@@ -27,7 +28,10 @@ bool inside_folder(const char* path, const char* folder) {
 bool reached_without_links(const char* path, const char* folder) {
   char prefix[CLEANUP_VALUE_SIZE + 1];
   size_t length = strlen(path);
-  for (size_t i = strlen(folder); i < length && i < sizeof prefix; ++i) {
+  const bool utf8 = path_is_utf8(path);
+  // By character: a double-byte character may end in a "\" byte.
+  for (size_t i = strlen(folder); i < length && i < sizeof prefix;
+       i = static_cast<size_t>(path_next_char(path + i, utf8) - path)) {
     if (!is_separator(path[i])) continue;
     memcpy(prefix, path, i);
     prefix[i] = '\0';
@@ -39,8 +43,15 @@ bool reached_without_links(const char* path, const char* folder) {
   return true;
 }
 
-void delete_path(const char* path, const char* folder) {
+void delete_path(const char* path, const char* recorded_folder) {
   dprintf("Delete: [%s] ...\r\n", path);
+  // Win32 records a path holding a UTF-8 name in UTF-8, its folder included:
+  // it is compared with the folder in UTF-8.
+  const char* folder = recorded_folder;
+  char converted[PATH_SIZE * 3];
+  if (!PATH_NAMES_UTF8 && text_is_wide_utf8(path) && !text_is_ascii(folder) &&
+      os_ansi_to_utf8(folder, converted, sizeof converted))
+    folder = converted;
   if (!inside_folder(path, folder) || !reached_without_links(path, folder)) return;
   uint32_t attributes = os_get_attributes(path);
   if (attributes == OS_ATTR_INVALID) return;

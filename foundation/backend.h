@@ -5,7 +5,9 @@
 // macros (ERROR_FILE_NOT_FOUND, ERROR_CANCELLED, ...) that collide with ours.
 //
 // Unless said otherwise a function returns true on success. Paths are
-// zero-terminated single-byte strings in the platform's own form.
+// zero-terminated byte strings in the platform's own form; on Win32 a path
+// that is valid UTF-8 and not ASCII is UTF-8 (the wide functions take it),
+// any other is in the ANSI code page.
 #pragma once
 
 #include <cstdarg>
@@ -100,6 +102,16 @@ bool os_temp_file_name(const char* folder, const char* prefix, char* out, size_t
 // Free bytes available to the caller on the volume of the path (Win32: the
 // drive root "X:\" with the run-time lookup of the extended query).
 bool os_disk_free_space(const char* path, double* bytes);
+
+// ---- names in the ANSI code page ----
+// A name that is not UTF-8 is an ANSI name, as archives made on Windows hold:
+// Win32 reads it in the ANSI code page, POSIX as Windows-1252.
+// Bytes of the character at text: 2 for a lead byte of a double-byte code
+// page followed by its second byte, else 1 (always 1 on POSIX).
+size_t os_ansi_char_size(const char* text);
+// The ANSI text as UTF-8 with its zero, into size bytes; false when it does
+// not fit or cannot be converted.
+bool os_ansi_to_utf8(const char* text, char* out, size_t size);
 
 // ---- memory (the pool's back-end) ----
 // Zero-filled, aligned to at least 4 bytes. Return 0 or ERROR_SYSTEM_MEMORY.

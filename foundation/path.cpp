@@ -5,6 +5,9 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "foundation/backend.h"
+#include "foundation/text_encoding.h"
+
 namespace {
 
 #ifdef _WIN32
@@ -47,6 +50,18 @@ bool is_separator(char c) {
 #endif
 }
 
+bool path_is_utf8(const char* path) { return text_is_utf8(path); }
+
+const char* path_next_char(const char* p, bool utf8) { return p + (utf8 ? 1 : os_ansi_char_size(p)); }
+
+const char* path_last_separator(const char* path) {
+  const bool utf8 = path_is_utf8(path);
+  const char* last = nullptr;
+  for (const char* p = path; *p != 0; p = path_next_char(p, utf8))
+    if (is_separator(*p)) last = p;
+  return last;
+}
+
 bool path_split(const char* path, char* drive, char* dir, char* name, char* ext) {
   clear_parts(drive, dir, name, ext);
   if (path == nullptr) return false;
@@ -54,9 +69,8 @@ bool path_split(const char* path, char* drive, char* dir, char* name, char* ext)
   size_t drive_length = HAS_DRIVE && path[0] != 0 && path[1] == ':' ? 2 : 0;
   rest += drive_length;
 
-  const char* name_start = rest;
-  for (const char* p = rest; *p != 0; ++p)
-    if (is_separator(*p)) name_start = p + 1;
+  const char* last_separator = path_last_separator(rest);
+  const char* name_start = last_separator != nullptr ? last_separator + 1 : rest;
   const char* end = name_start + strlen(name_start);
   const char* dot = strrchr(name_start, '.');
   const char* ext_start = dot != nullptr ? dot : end;

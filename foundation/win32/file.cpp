@@ -1,8 +1,9 @@
-// Win32 back-end of the file layer: CreateFileA, ReadFile, WriteFile,
+// Win32 back-end of the file layer: CreateFileA or CreateFileW, ReadFile, WriteFile,
 // SetFilePointer, the end of a file, file times and the DOS date conversion.
 #include <windows.h>
 
 #include "foundation/backend.h"
+#include "foundation/win32/wide_path.h"
 
 namespace {
 
@@ -23,7 +24,12 @@ bool os_file_open(const char* name, os_open_mode mode, os_file* out) {
                  : mode == OS_OPEN_WRITE ? GENERIC_WRITE
                                          : GENERIC_READ | GENERIC_WRITE;
   DWORD disposition = mode == OS_OPEN_ALWAYS ? OPEN_ALWAYS : mode == OS_OPEN_NEW ? CREATE_NEW : OPEN_EXISTING;
-  HANDLE opened = CreateFileA(name, access, FILE_SHARE_READ, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  wide_path wide;
+  if (!wide_path_of(name, &wide)) return false;
+  HANDLE opened = wide.wide ? CreateFileW(wide.text, access, FILE_SHARE_READ, nullptr, disposition,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr)
+                            : CreateFileA(name, access, FILE_SHARE_READ, nullptr, disposition,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (opened == INVALID_HANDLE_VALUE) return false;
   *out = reinterpret_cast<os_file>(opened);
   return true;

@@ -1,13 +1,21 @@
 // Win32 clean-up key store: the registry. Keys are created non-volatile with
-// all access rights and no class; values are REG_SZ.
+// all access rights and no class; values are REG_SZ (wide text for a value
+// that is UTF-8 and not ASCII).
 #include <windows.h>
 
 #include <cstring>
 
 #include "foundation/backend.h"
+#include "foundation/text_encoding.h"
 #include "foundation/win32/key_roots.h"
+#include "foundation/win32/wide_path.h"
 
 namespace {
+
+// Value names are short numbers; value texts hold at most 255 bytes, so as
+// many wide characters and a zero.
+constexpr int VALUE_NAME_SIZE = 64;
+constexpr int VALUE_TEXT_SIZE = 257;
 
 struct key_roots {
   HKEY machine;       // replaced only by tests
@@ -74,18 +82,43 @@ bool os_key_value_count(os_key key, uint32_t* count) {
 
 bool os_key_set_value(os_key key, const char* name, const char* data, uint32_t size) {
   if (size > 255) return false;
-  return RegSetValueExA(static_cast<HKEY>(key), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data), size) ==
-         ERROR_SUCCESS;
+  const size_t length = strnlen(data, size);
+  if (!text_is_wide_utf8(std::string_view(data, length)))
+    return RegSetValueExA(static_cast<HKEY>(key), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data), size) ==
+           ERROR_SUCCESS;
+  // A UTF-8 path is kept as the wide text it names, which reads back the same
+  // whatever the code page.
+  WCHAR wide_name[VALUE_NAME_SIZE];
+  WCHAR wide_data[VALUE_TEXT_SIZE];
+  const int count = MultiByteToWideChar(CP_UTF8, 0, data, static_cast<int>(length), wide_data, VALUE_TEXT_SIZE - 1);
+  if (count <= 0 || MultiByteToWideChar(CP_ACP, 0, name, -1, wide_name, VALUE_NAME_SIZE) == 0) return false;
+  wide_data[count] = L'\0';
+  return RegSetValueExW(static_cast<HKEY>(key), wide_name, 0, REG_SZ, reinterpret_cast<const BYTE*>(wide_data),
+                        static_cast<DWORD>((count + 1) * sizeof(WCHAR))) == ERROR_SUCCESS;
 }
 
+// Read as wide text, so that a value kept in UTF-8 comes back whole: a text
+// the ANSI code page holds exactly comes back in it (as every value written
+// in it), any other in UTF-8.
 bool os_key_get_value(os_key key, const char* name, char* data, uint32_t size) {
+  WCHAR wide_name[VALUE_NAME_SIZE];
+  WCHAR wide_data[VALUE_TEXT_SIZE] = {};
+  if (MultiByteToWideChar(CP_ACP, 0, name, -1, wide_name, VALUE_NAME_SIZE) == 0) return false;
   DWORD type = 0;
-  DWORD length = size;
-  if (RegQueryValueExA(static_cast<HKEY>(key), name, nullptr, &type, reinterpret_cast<BYTE*>(data), &length) !=
-      ERROR_SUCCESS) {
+  DWORD length = (VALUE_TEXT_SIZE - 1) * sizeof(WCHAR);
+  if (RegQueryValueExW(static_cast<HKEY>(key), wide_name, nullptr, &type, reinterpret_cast<BYTE*>(wide_data),
+                       &length) != ERROR_SUCCESS || type != REG_SZ) {
     return false;
   }
-  return type == REG_SZ;
+  const int count = static_cast<int>(wcsnlen(wide_data, VALUE_TEXT_SIZE - 1));
+  if (count == 0) {
+    if (size > 0) memset(data, 0, size);
+    return true;
+  }
+  if (!narrow_of_wide(wide_data, count, data, size)) return false;
+  const size_t used = strlen(data);
+  memset(data + used, 0, size - used);
+  return true;
 }
 
 bool os_key_delete_value(os_key key, const char* name) {

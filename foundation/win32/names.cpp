@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "foundation/backend.h"
+#include "foundation/win32/wide_path.h"
 
 namespace {
 
@@ -32,29 +33,66 @@ bool extended_query(const char* root, double* bytes) {
 
 }  // namespace
 
-uint32_t os_get_attributes(const char* path) { return GetFileAttributesA(path); }
+uint32_t os_get_attributes(const char* path) {
+  wide_path wide;
+  if (!wide_path_of(path, &wide)) return OS_ATTR_INVALID;
+  return wide.wide ? GetFileAttributesW(wide.text) : GetFileAttributesA(path);
+}
 
 bool os_set_attributes(const char* path, uint32_t attributes) {
   // The execute bit has no meaning here.
-  return SetFileAttributesA(path, attributes & ~OS_ATTR_EXECUTE) != FALSE;
+  const DWORD system_attributes = attributes & ~OS_ATTR_EXECUTE;
+  wide_path wide;
+  if (!wide_path_of(path, &wide)) return false;
+  return (wide.wide ? SetFileAttributesW(wide.text, system_attributes) : SetFileAttributesA(path, system_attributes)) !=
+         FALSE;
 }
 
-bool os_dir_create(const char* path) { return CreateDirectoryA(path, nullptr) != FALSE; }
+bool os_dir_create(const char* path) {
+  wide_path wide;
+  if (!wide_path_of(path, &wide)) return false;
+  return (wide.wide ? CreateDirectoryW(wide.text, nullptr) : CreateDirectoryA(path, nullptr)) != FALSE;
+}
 
 bool os_dir_create_private(const char* path) { return os_dir_create(path); }
 
-bool os_dir_remove(const char* path) { return RemoveDirectoryA(path) != FALSE; }
-
-bool os_file_delete(const char* path) { return DeleteFileA(path) != FALSE; }
-
-bool os_file_replace(const char* from, const char* to) {
-  return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+bool os_dir_remove(const char* path) {
+  wide_path wide;
+  if (!wide_path_of(path, &wide)) return false;
+  return (wide.wide ? RemoveDirectoryW(wide.text) : RemoveDirectoryA(path)) != FALSE;
 }
 
-bool os_dir_change(const char* path) { return SetCurrentDirectoryA(path) != FALSE; }
+bool os_file_delete(const char* path) {
+  wide_path wide;
+  if (!wide_path_of(path, &wide)) return false;
+  return (wide.wide ? DeleteFileW(wide.text) : DeleteFileA(path)) != FALSE;
+}
+
+bool os_file_replace(const char* from, const char* to) {
+  const DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+  // Either path may be UTF-8: when one is, both go to the W function.
+  wide_path wide_from, wide_to;
+  if (!wide_path_of(from, &wide_from) || !wide_path_of(to, &wide_to)) return false;
+  if (!wide_from.wide && !wide_to.wide) return MoveFileExA(from, to, flags) != FALSE;
+  if (!wide_path_always(from, &wide_from) || !wide_path_always(to, &wide_to)) return false;
+  return MoveFileExW(wide_from.text, wide_to.text, flags) != FALSE;
+}
+
+bool os_dir_change(const char* path) {
+  wide_path wide;
+  if (!wide_path_of(path, &wide)) return false;
+  return (wide.wide ? SetCurrentDirectoryW(wide.text) : SetCurrentDirectoryA(path)) != FALSE;
+}
 
 bool os_full_path(const char* name, char* out, size_t size) {
   if (name == nullptr || name[0] == 0 || size == 0) return false;
+  wide_path wide;
+  if (!wide_path_of(name, &wide)) return false;
+  if (wide.wide) {
+    WCHAR full[WIDE_PATH_SIZE];
+    DWORD length = GetFullPathNameW(wide.text, WIDE_PATH_SIZE, full, nullptr);
+    return length > 0 && length < WIDE_PATH_SIZE && utf8_of_wide(full, -1, out, size);
+  }
   char* file_part = nullptr;
   DWORD length = GetFullPathNameA(name, static_cast<DWORD>(size), out, &file_part);
   return length > 0 && length < size;
@@ -71,13 +109,29 @@ bool os_temp_folder(char* out, size_t size) {
 }
 
 bool os_temp_file_name(const char* folder, const char* prefix, char* out, size_t size) {
-  // The system writes up to MAX_PATH characters; the caller's buffer may be
-  // smaller, so the name is made in a full-size buffer and copied.
-  char name[MAX_PATH];
-  if (GetTempFileNameA(folder, prefix, 0, name) == 0) return false;
+  // The system writes up to MAX_PATH characters (up to 3 bytes each in
+  // UTF-8); the caller's buffer may be smaller, so the name is made in a
+  // full-size buffer and copied.
+  char name[MAX_PATH * 3];
+  wide_path wide;
+  if (!wide_path_of(folder, &wide)) return false;
+  if (wide.wide) {
+    WCHAR wide_prefix[16];
+    WCHAR wide_name[MAX_PATH];
+    if (MultiByteToWideChar(CP_ACP, 0, prefix, -1, wide_prefix, 16) == 0 ||
+        GetTempFileNameW(wide.text, wide_prefix, 0, wide_name) == 0)
+      return false;
+    // The name keeps the folder's UTF-8 form; its own part is ASCII.
+    if (!utf8_of_wide(wide_name, -1, name, sizeof name)) {
+      DeleteFileW(wide_name);
+      return false;
+    }
+  } else if (GetTempFileNameA(folder, prefix, 0, name) == 0) {
+    return false;
+  }
   size_t length = strlen(name);
   if (length >= size) {
-    DeleteFileA(name);
+    os_file_delete(name);
     return false;
   }
   memcpy(out, name, length + 1);

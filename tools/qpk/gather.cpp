@@ -6,7 +6,9 @@
 #include <map>
 
 #include "archive/entry_target.h"
+#include "foundation/backend.h"
 #include "foundation/path.h"
+#include "foundation/text_encoding.h"
 #include "tools/qpk/exclude.h"
 
 namespace {
@@ -19,13 +21,25 @@ struct gather_context {
   std::ostream& err;
 };
 
+// Win32 gives a name the ANSI code page cannot hold in UTF-8 (platform.h):
+// joined with such a name, an ANSI text is made UTF-8 too, so that a path or
+// a stored name is in one encoding. POSIX names are bytes and stay so.
+std::string in_one_encoding(const std::string& text, const std::string& other) {
+  if (PATH_NAMES_UTF8 || text_is_utf8(text) || !text_is_wide_utf8(other)) return text;
+  std::vector<char> converted(3 * text.size() + 1);
+  if (!os_ansi_to_utf8(text.c_str(), converted.data(), converted.size())) return text;
+  return converted.data();
+}
+
 std::string join_path(const std::string& folder, const std::string& name) {
-  if (!folder.empty() && is_separator(folder.back())) return folder + name;
-  return folder + PATH_SEPARATOR + name;
+  const std::string base = in_one_encoding(folder, name);
+  const std::string own_name = in_one_encoding(name, folder);
+  if (!base.empty() && is_separator(base.back())) return base + own_name;
+  return base + PATH_SEPARATOR + own_name;
 }
 
 std::string join_name(const std::string& prefix, const std::string& name) {
-  return prefix.empty() ? name : prefix + '\\' + name;
+  return prefix.empty() ? name : in_one_encoding(prefix, name) + '\\' + in_one_encoding(name, prefix);
 }
 
 bool is_folder(path_kind kind) { return kind == path_kind::folder || kind == path_kind::linked_folder; }

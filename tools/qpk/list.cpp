@@ -1,8 +1,10 @@
 // The list command: one line per entry.
 #include <cstdio>
+#include <cstring>
 
 #include "archive/entry_walk.h"
 #include "tools/qpk/commands.h"
+#include "tools/qpk/platform.h"
 #include "tools/qpk/reading.h"
 
 namespace {
@@ -45,7 +47,8 @@ int qpk_list(const std::string& file, std::ostream& out, std::ostream& err) {
     std::snprintf(line, sizeof line, "%10lu %10lu  %-11s  %s  %s  ", static_cast<unsigned long>(header.content_size),
                   static_cast<unsigned long>(header.stored_size), method_text(header.method).c_str(),
                   stamp_text(header.dos_date, header.dos_time).c_str(), attribute_text(header.attributes).c_str());
-    out << line << printable_field(header.name, sizeof header.name) << '\n';
+    const std::string name = shown_name(std::string(header.name, strnlen(header.name, sizeof header.name)));
+    out << line << printable_field(name.c_str(), name.size()) << '\n';
     status = walk_skip(&walk, &entry);
   }
   if (status == 0) return 0;

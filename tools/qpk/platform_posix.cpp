@@ -6,6 +6,10 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <vector>
+
+#include "foundation/backend.h"
+#include "foundation/text_encoding.h"
 
 path_facts path_facts_of(const char* path) {
   path_facts facts;
@@ -56,4 +60,10 @@ bool replace_file(const char* from, const char* to) {
   umask(mask);
   if (chmod(from, 0666 & ~mask) != 0) return false;
   return rename(from, to) == 0;
+}
+
+std::string shown_name(const std::string& name) {
+  if (text_is_utf8(name)) return name;
+  std::vector<char> converted(3 * name.size() + 1);
+  return os_ansi_to_utf8(name.c_str(), converted.data(), converted.size()) ? converted.data() : name;
 }

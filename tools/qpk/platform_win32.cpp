@@ -3,6 +3,13 @@
 
 #include <windows.h>
 
+#include <cstring>
+#include <vector>
+
+#include "foundation/backend.h"
+#include "foundation/text_encoding.h"
+#include "foundation/win32/wide_path.h"
+
 namespace {
 
 // FILETIME counts 100 ns ticks from 1601; Unix time seconds from 1970.
@@ -19,7 +26,11 @@ int64_t unix_seconds(const FILETIME& time) {
 path_facts path_facts_of(const char* path) {
   path_facts facts;
   WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return facts;
+  wide_path wide;
+  if (!wide_path_of(path, &wide)) return facts;
+  if (!(wide.wide ? GetFileAttributesExW(wide.text, GetFileExInfoStandard, &data)
+                  : GetFileAttributesExA(path, GetFileExInfoStandard, &data)))
+    return facts;
   DWORD attributes = data.dwFileAttributes;
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
     // Junctions and folder links are not followed: they can form loops.
@@ -39,15 +50,20 @@ path_facts path_facts_of(const char* path) {
 }
 
 bool folder_names(const char* folder, std::vector<std::string>* names) {
-  std::string pattern = std::string(folder) + "\\*";
-  WIN32_FIND_DATAA data{};
-  HANDLE find = FindFirstFileA(pattern.c_str(), &data);
+  // Read wide, so that a name the ANSI code page cannot hold is not "?".
+  wide_path pattern;
+  const std::string pattern_text = std::string(folder) + "\\*";
+  if (!wide_path_always(pattern_text.c_str(), &pattern)) return false;
+  WIN32_FIND_DATAW data{};
+  HANDLE find = FindFirstFileW(pattern.text, &data);
   if (find == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
+  bool converted = true;
   do {
-    std::string name = data.cFileName;
-    if (name != "." && name != "..") names->push_back(name);
-  } while (FindNextFileA(find, &data));
-  bool complete = GetLastError() == ERROR_NO_MORE_FILES;
+    char name[MAX_PATH * 3];
+    converted = narrow_of_wide(data.cFileName, -1, name, sizeof name);
+    if (converted && strcmp(name, ".") != 0 && strcmp(name, "..") != 0) names->push_back(name);
+  } while (converted && FindNextFileW(find, &data));
+  bool complete = converted && GetLastError() == ERROR_NO_MORE_FILES;
   FindClose(find);
   return complete;
 }
@@ -55,8 +71,11 @@ bool folder_names(const char* folder, std::vector<std::string>* names) {
 namespace {
 
 bool file_identity(const char* path, BY_HANDLE_FILE_INFORMATION* info) {
-  HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  wide_path wide;
+  if (!wide_path_of(path, &wide)) return false;
+  HANDLE file = wide.wide ? CreateFileW(wide.text, 0, share, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)
+                          : CreateFileA(path, 0, share, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   bool known = GetFileInformationByHandle(file, info) != 0;
   CloseHandle(file);
@@ -72,6 +91,16 @@ bool same_file(const char* a, const char* b) {
          first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
 }
 
-bool replace_file(const char* from, const char* to) {
-  return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+bool replace_file(const char* from, const char* to) { return os_file_replace(from, to); }
+
+std::string shown_name(const std::string& name) {
+  if (!text_is_wide_utf8(name)) return name;
+  std::vector<WCHAR> wide(name.size() + 1);
+  const int count = MultiByteToWideChar(CP_UTF8, 0, name.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
+  const UINT console = GetConsoleOutputCP();
+  std::vector<char> shown(4 * name.size() + 1);
+  if (count == 0 || WideCharToMultiByte(console != 0 ? console : CP_ACP, 0, wide.data(), -1, shown.data(),
+                                        static_cast<int>(shown.size()), nullptr, nullptr) == 0)
+    return name;
+  return shown.data();
 }

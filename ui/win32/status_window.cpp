@@ -1,6 +1,7 @@
 // The status window class and procedure, the About box, the centring rule
 // and the registration of both window classes.
 #include "ui/center.h"
+#include "ui/win32/window_text.h"
 #include "ui/win32/windows_ui.h"
 #include "ui/window.h"
 
@@ -33,7 +34,7 @@ LRESULT CALLBACK status_window_proc(HWND window, UINT message, WPARAM wparam, LP
     case WM_CREATE: {
       ui_center_window(window);
       ShowWindow(window, SW_SHOW);
-      SetWindowTextA(window, ui_title());
+      ui_set_window_text(window, ui_title());
       HMENU menu = GetSystemMenu(window, FALSE);
       AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
       AppendMenuA(menu, MF_STRING, MENU_ABOUT, "About...");

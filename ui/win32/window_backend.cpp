@@ -1,5 +1,6 @@
 // The Win32 window back-end: the status dialog and splash window are made
 // here, message boxes are shown and the message queue is drained.
+#include "ui/win32/window_text.h"
 #include "ui/win32/windows_ui.h"
 #include "ui/window.h"
 
@@ -23,7 +24,7 @@ bool window_exists(ui_window window) { return window != nullptr && IsWindow(stat
 void window_destroy(ui_window window) { DestroyWindow(static_cast<HWND>(window)); }
 
 void window_set_item_text(ui_window window, int item, const char* text) {
-  SetDlgItemTextA(static_cast<HWND>(window), item, text);
+  ui_set_item_text(static_cast<HWND>(window), item, text);
 }
 
 // The status window shows the current name alone.
@@ -34,15 +35,15 @@ void window_show_item(ui_window window, int item, bool show) {
 }
 
 void window_message_box(ui_window owner, const char* title, const char* text) {
-  MessageBoxA(static_cast<HWND>(owner), text, title, MB_OK);
+  ui_message_box(static_cast<HWND>(owner), text, title, MB_OK);
 }
 
 void window_show_result(ui_window owner, const char* title, const char* text) {
-  MessageBoxA(static_cast<HWND>(owner), text, title, MB_OK);
+  ui_message_box(static_cast<HWND>(owner), text, title, MB_OK);
 }
 
 bool window_ask_yes_no(ui_window owner, const char* title, const char* question) {
-  return MessageBoxA(static_cast<HWND>(owner), question, title, MB_YESNO) == IDYES;
+  return ui_message_box(static_cast<HWND>(owner), question, title, MB_YESNO) == IDYES;
 }
 
 // The status window, when the window is it or one of its controls.
