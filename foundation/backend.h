@@ -67,9 +67,12 @@ constexpr uint32_t OS_ATTR_SYSTEM = 0x04;
 constexpr uint32_t OS_ATTR_DIRECTORY = 0x10;
 constexpr uint32_t OS_ATTR_ARCHIVE = 0x20;
 constexpr uint32_t OS_ATTR_NORMAL = 0x80;
-// Win32 only: a symbolic link or junction (POSIX reports a link as no directory).
-constexpr uint32_t OS_ATTR_REPARSE_POINT = 0x400;
 constexpr uint32_t OS_ATTR_EXECUTE = 0x10000;
+// A link to elsewhere: a symbolic link on POSIX (reported as no directory);
+// on Win32 a symbolic link, junction or mount point, but no other reparse
+// point (a cloud placeholder or a deduplicated file is itself). A bit the
+// system's own attributes never use; setting attributes ignores it.
+constexpr uint32_t OS_ATTR_LINK = 0x40000000;
 constexpr uint32_t OS_ATTR_INVALID = 0xFFFFFFFF;
 
 // Attributes of whatever is at the path, without following a final symbolic

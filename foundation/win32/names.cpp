@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "foundation/backend.h"
+#include "foundation/reparse_rule.h"
 
 namespace {
 
@@ -32,11 +33,21 @@ bool extended_query(const char* root, double* bytes) {
 
 }  // namespace
 
-uint32_t os_get_attributes(const char* path) { return GetFileAttributesA(path); }
+uint32_t os_get_attributes(const char* path) {
+  DWORD attributes = GetFileAttributesA(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return attributes;
+  // The search reports the reparse tag of the name itself.
+  WIN32_FIND_DATAA found = {};
+  HANDLE search = FindFirstFileA(path, &found);
+  const uint32_t tag = found.dwReserved0;
+  if (search != INVALID_HANDLE_VALUE) FindClose(search);
+  return reparse_is_link(attributes, search != INVALID_HANDLE_VALUE ? &tag : nullptr) ? attributes | OS_ATTR_LINK
+                                                                                       : attributes;
+}
 
 bool os_set_attributes(const char* path, uint32_t attributes) {
   // The execute bit has no meaning here.
-  return SetFileAttributesA(path, attributes & ~OS_ATTR_EXECUTE) != FALSE;
+  return SetFileAttributesA(path, attributes & ~(OS_ATTR_EXECUTE | OS_ATTR_LINK)) != FALSE;
 }
 
 bool os_dir_create(const char* path) { return CreateDirectoryA(path, nullptr) != FALSE; }

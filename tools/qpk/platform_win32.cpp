@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "foundation/backend.h"
+
 namespace {
 
 // FILETIME counts 100 ns ticks from 1601; Unix time seconds from 1970.
@@ -22,8 +24,10 @@ path_facts path_facts_of(const char* path) {
   if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return facts;
   DWORD attributes = data.dwFileAttributes;
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-    // Junctions and folder links are not followed: they can form loops.
-    facts.kind = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? path_kind::linked_folder : path_kind::folder;
+    // Junctions and folder links are not followed: they can form loops. A
+    // cloud-synced folder is a reparse point too, but no link.
+    const bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) && (os_get_attributes(path) & OS_ATTR_LINK);
+    facts.kind = link ? path_kind::linked_folder : path_kind::folder;
   } else if (attributes & FILE_ATTRIBUTE_DEVICE) {
     facts.kind = path_kind::other;
   } else {
