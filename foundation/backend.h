@@ -22,6 +22,10 @@ constexpr os_file OS_NO_FILE = -1;
 // and its text, cut to size bytes with its zero.
 int os_last_error();
 void os_error_text(int error, char* out, size_t size);
+// Whether the error is one another process's passing hold on a file gives
+// (Win32: a sharing or lock violation, or access denied, as a scanner's open
+// handle or an ended process's current directory cause). POSIX has none.
+bool os_error_is_held(int error);
 
 // ---- files (the file access layer's back-end) ----
 // OS_OPEN_ALWAYS opens for reading and writing and creates an empty file when

@@ -32,6 +32,8 @@ void os_library_free(void* library) { dlclose(library); }
 
 int os_last_error() { return errno; }
 
+bool os_error_is_held(int) { return false; }
+
 void os_error_text(int error, char* out, size_t size) {
   if (size == 0) return;
   snprintf(out, size, "%s", strerror(error));

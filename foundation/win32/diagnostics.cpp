@@ -40,6 +40,10 @@ void os_library_free(void* library) { FreeLibrary(static_cast<HMODULE>(library))
 
 int os_last_error() { return static_cast<int>(GetLastError()); }
 
+bool os_error_is_held(int error) {
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
+}
+
 void os_error_text(int error, char* out, size_t size) {
   if (size == 0) return;
   DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,

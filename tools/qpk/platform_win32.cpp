@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "foundation/backend.h"
+#include "foundation/retry.h"
 
 namespace {
 
@@ -76,6 +77,4 @@ bool same_file(const char* a, const char* b) {
          first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
 }
 
-bool replace_file(const char* from, const char* to) {
-  return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-}
+bool replace_file(const char* from, const char* to) { return file_replace_when_free(from, to); }
