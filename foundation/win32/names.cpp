@@ -6,6 +6,7 @@
 
 #include "foundation/backend.h"
 #include "foundation/reparse_rule.h"
+#include "foundation/volume_root.h"
 
 namespace {
 
@@ -96,14 +97,13 @@ bool os_temp_file_name(const char* folder, const char* prefix, char* out, size_t
 }
 
 bool os_disk_free_space(const char* path, double* bytes) {
-  char root[4] = {};
-  const char* root_path = nullptr;  // the current drive
-  if (path != nullptr && path[0] != 0 && path[1] == ':') {
-    root[0] = path[0];
-    root[1] = ':';
-    root[2] = '\\';
+  // A network share has a root of its own ("\\server\share\"); the
+  // current drive is the last resort.
+  char full[MAX_PATH];
+  char root[MAX_PATH];
+  const char* root_path = nullptr;
+  if (path != nullptr && os_full_path(path, full, sizeof full) && volume_root(full, root, sizeof root))
     root_path = root;
-  }
   if (extended_query(root_path, bytes)) return true;
   DWORD sectors_per_cluster = 0;
   DWORD bytes_per_sector = 0;

@@ -10,6 +10,7 @@
 #include "foundation/file.h"
 #include "foundation/path.h"
 #include "foundation/reparse_rule.h"
+#include "foundation/volume_root.h"
 #include "foundation_test_support.h"
 #include "test_util.h"
 
@@ -171,6 +172,38 @@ TEST(BackendTest, OnlyNameSurrogateReparsePointsAreLinks) {
     SCOPED_TRACE(c.what);
     EXPECT_EQ(c.link, reparse_is_link(c.attributes, c.tag_known ? &c.tag : nullptr));
   }
+}
+
+TEST(BackendTest, FreeSpaceIsAskedOfTheVolumeRoot) {
+  struct {
+    const char* path;
+    const char* root;  // null: no root can be formed
+  } cases[] = {
+      {"C:\\Users\\me\\Downloads\\", "C:\\"},
+      {"d:", "d:\\"},
+      {"\\\\server\\share\\setup\\", "\\\\server\\share\\"},
+      {"\\\\server\\share", "\\\\server\\share\\"},
+      {"//server/share/setup", "\\\\server\\share\\"},
+      {"\\\\?\\C:\\long\\path", "C:\\"},
+      {"\\\\?\\UNC\\server\\share\\x", "\\\\server\\share\\"},
+      {"\\\\server", nullptr},
+      {"\\\\server\\", nullptr},
+      {"\\\\.\\PhysicalDrive0", nullptr},
+      {"\\\\?\\UNC\\server", nullptr},
+      {"relative\\setup", nullptr},
+      {"", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    char root[64] = {};
+    ASSERT_EQ(c.root != nullptr, volume_root(c.path, root, sizeof root));
+    if (c.root != nullptr) {
+      EXPECT_STREQ(c.root, root);
+    }
+  }
+  char small[15];
+  EXPECT_FALSE(volume_root("\\\\server\\share\\x", small, sizeof small)) << "15 bytes hold no 15-character root";
+  EXPECT_TRUE(volume_root("\\\\server\\shar\\x", small, sizeof small));
 }
 
 TEST(BackendTest, DirectoriesAndFilesAreCreatedAndRemoved) {
