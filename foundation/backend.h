@@ -129,6 +129,10 @@ void debug_output(const char* text);
 #endif
 typedef int(QORLOG_CALL* os_log_entry)(int level, const char* module, uint32_t* site, const char* text);
 void* os_library_load(const char* name);
+// Takes the program's folder and the current folder out of the system's
+// search for libraries loaded from now on (Win32, where the system allows;
+// POSIX never searches them).
+void os_library_search_restrict();
 void* os_library_symbol(void* library, const char* name);
 void os_library_free(void* library);
 

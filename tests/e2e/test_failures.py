@@ -331,3 +331,43 @@ def test_log_library_search(s):
         assert wrote == logged, ("with the library %s: %s" % ("beside the program" if beside else
                                                           "on LD_LIBRARY_PATH", "logged" if wrote else "no log"))
 
+
+@pytest.mark.platforms("win32")
+def test_log_library_folder_on_windows(s):
+    """A self-extractor loads the log library only from the folder QORLOG32_DIR
+    names: one dropped beside it or in the current folder is never loaded. The
+    builder also loads it from its own folder, never from the current one."""
+    library = os.path.join(os.path.dirname(s.program), "QORLOG32.DLL")
+    if not os.path.isfile(library):
+        pytest.skip("the log library is not built")
+    s.self_extractor(SAMPLE, ["/q1"])
+    here, named, app = s.path("here"), s.path("named"), s.path("app")
+    for folder in (here, named, app):
+        os.makedirs(folder)
+    for folder in (s.root, here, named):
+        shutil.copy(library, folder)
+    shutil.copy(s.program, app)
+    builder = os.path.join(app, os.path.basename(s.program))
+    log = s.path("log.txt")
+
+    def logged(program, words, named_folder=None):
+        if os.path.exists(log):
+            os.remove(log)
+        env = dict(s.env, QORLOG32_FILE=s.native_path(log))
+        env.pop("QORLOG32_DIR", None)
+        if named_folder:
+            env["QORLOG32_DIR"] = s.native_path(named_folder)
+        status, _, err = s.run(program, words, cwd=here, env=env)
+        assert status == 0, "%s should end with 0, got %d: %s" % (os.path.basename(program), status, err)
+        return os.path.exists(log) and os.path.getsize(log) > 0
+
+    setup = s.path("setup.exe")
+    assert not logged(setup, [s.native_path(s.path("out1"))]), \
+        "a library beside the self-extractor or in the current folder must never be loaded"
+    assert logged(setup, [s.native_path(s.path("out2"))], named), "the library in QORLOG32_DIR should be loaded"
+    def build(output):
+        return ["/nosplash", "/nostatus", s.native_path(s.path("setup.qpk")), s.native_path(s.path(output))]
+
+    assert not logged(builder, build("again1")), "the builder must not load the library in the current folder"
+    shutil.copy(library, app)
+    assert logged(builder, build("again2")), "the builder should load the library beside itself"
