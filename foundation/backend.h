@@ -104,8 +104,9 @@ bool os_temp_folder(char* out, size_t size);
 // Creates a new, empty, uniquely named file in the folder with the prefix
 // (the platform's temporary-name service) and gives its full name.
 bool os_temp_file_name(const char* folder, const char* prefix, char* out, size_t size);
-// Free bytes available to the caller on the volume of the path (Win32: the
-// drive root "X:\" with the run-time lookup of the extended query).
+// Free bytes available to the caller on the volume of the path (Win32: asked
+// of its root, "X:\" or "\\server\share\" (volume_root), with the run-time
+// lookup of the extended query).
 bool os_disk_free_space(const char* path, double* bytes);
 
 // ---- memory (the pool's back-end) ----
