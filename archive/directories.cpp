@@ -10,11 +10,10 @@
 
 namespace {
 
-// POSIX reports a symbolic link as no directory; Win32 marks a link or a
-// junction as a reparse point.
+// A cloud-synced or deduplicated folder is a real directory; a symbolic
+// link, junction or mount point is not.
 bool is_real_directory(uint32_t attributes) {
-  return attributes != OS_ATTR_INVALID && (attributes & OS_ATTR_DIRECTORY) != 0 &&
-         (attributes & OS_ATTR_REPARSE_POINT) == 0;
+  return attributes != OS_ATTR_INVALID && (attributes & OS_ATTR_DIRECTORY) != 0 && (attributes & OS_ATTR_LINK) == 0;
 }
 
 // Whether the first length bytes of built name a directory the memo holds:

@@ -14,6 +14,7 @@
 #include "foundation/failure.h"
 #include "foundation/file.h"
 #include "foundation/path.h"
+#include "foundation/retry.h"
 
 namespace {
 
@@ -79,20 +80,21 @@ int write_new_file(file_handle archive, const walk_entry& entry, const char* pat
 
 // An existing target is replaced only once its new data is whole: written
 // beside it under a temporary name, then moved over it (a link there is
-// replaced itself). A read-only target is made writable for a second try and
-// gets its attributes back when that fails too.
+// replaced itself), waiting a moment while a scanner holds it. A read-only
+// target refuses the move: it is made writable first, and gets its
+// attributes back when the move fails.
 int replace_target(file_handle archive, const walk_entry& entry, const char* target) {
   char temporary[PATH_SIZE];
   file_handle file = NO_FILE;
   if (file_create_temporary(target, temporary, sizeof temporary, &file) != 0) return ERROR_FILE_OPEN;
   int status = write_new_file(archive, entry, temporary, file);
   if (status != 0) return status;
-  if (os_file_replace(temporary, target)) return 0;
   const uint32_t attributes = os_get_attributes(target);
   const bool read_only = attributes != OS_ATTR_INVALID && (attributes & OS_ATTR_READONLY) != 0;
-  if (read_only && os_set_attributes(target, attributes & ~OS_ATTR_READONLY) && os_file_replace(temporary, target))
-    return 0;
-  if (read_only) os_set_attributes(target, attributes);
+  const bool cleared = read_only && os_set_attributes(target, attributes & ~OS_ATTR_READONLY);
+  if (file_replace_when_free(temporary, target)) return 0;
+  failure_note_system();
+  if (cleared) os_set_attributes(target, attributes);
   os_file_delete(temporary);
   return ERROR_FILE_OPEN;
 }

@@ -23,8 +23,7 @@ bool inside_folder(const char* path, const char* folder) {
 
 // Every folder from the given one down to the path's own folder must still be
 // a real directory: one swapped for a link (or a junction) since it was
-// recorded would lead the deletion outside. POSIX reports a link as no
-// directory; Win32 marks a link or junction as a reparse point.
+// recorded would lead the deletion outside.
 bool reached_without_links(const char* path, const char* folder) {
   char prefix[CLEANUP_VALUE_SIZE + 1];
   size_t length = strlen(path);
@@ -37,7 +36,7 @@ bool reached_without_links(const char* path, const char* folder) {
     prefix[i] = '\0';
     uint32_t attributes = os_get_attributes(prefix);
     if (attributes == OS_ATTR_INVALID || (attributes & OS_ATTR_DIRECTORY) == 0 ||
-        (attributes & OS_ATTR_REPARSE_POINT) != 0)
+        (attributes & OS_ATTR_LINK) != 0)
       return false;
   }
   return true;

@@ -7,13 +7,10 @@
 #include "driver/driver.h"
 #include "foundation/file.h"
 #include "foundation/log.h"
+#include "foundation/retry.h"
 #include "ui/ui.h"
 
 namespace {
-
-// Up to 5 s: under Wine on a busy machine 1 s was seen to be too short.
-constexpr int FOLDER_REMOVAL_ATTEMPTS = 50;
-constexpr uint32_t FOLDER_REMOVAL_PAUSE_MS = 100;
 
 // The target path is the current directory after a launch, and a current
 // directory cannot be removed on every platform: step out to its parent.
@@ -23,6 +20,12 @@ void leave_target_path() {
       path_join(parent, sizeof parent, drive, dir, "", "")) {
     dir_change(parent);
   }
+}
+
+// The status window stays answerable while the removal waits.
+void pump_while_waiting(uint32_t milliseconds, void*) {
+  ui_pump_messages();
+  os_sleep(milliseconds);
 }
 
 }  // namespace
@@ -49,10 +52,7 @@ void cleanup_extracted_paths() {
   cleanup_walk(key_name, g_target_path);
   leave_target_path();
   // A command that has just ended may hold the folder as its current
-  // directory a moment longer (seen under Wine): try again briefly. A folder
-  // the command left files in stays.
-  for (int attempt = 0; attempt < FOLDER_REMOVAL_ATTEMPTS && !os_dir_remove(g_target_path); ++attempt) {
-    if (os_get_attributes(g_target_path) == OS_ATTR_INVALID) break;
-    os_sleep(FOLDER_REMOVAL_PAUSE_MS);
-  }
+  // directory a moment longer: that is waited out. A folder the command left
+  // files in stays, at once.
+  dir_remove_when_free(g_target_path, RETRY_ENDED_PROCESS, pump_while_waiting, nullptr);
 }

@@ -27,7 +27,6 @@ void start_up() {
   const uint32_t pool_size = DRIVER_POOL_SIZE;
   int status = foundation_init(&pool_size);
   if (status < 0) module_fatal(status, "main", 338);
-  LOG_MESSAGE(LOG_INFO, "Starting...");
   status = archive_init();
   if (status < 0) module_fatal(status, "main", 342);
   status = ui_init();
@@ -79,6 +78,7 @@ int begin_vector() {
 }  // namespace
 
 int driver_run(int argc, char** argv) {
+  os_library_search_restrict();
   start_up();
   if (options_init() < 0) ui_report_error(ERROR_OPTION_STORE, "Fatal Error");
   int status = g_command_line_status < 0 ? g_command_line_status : options_parse(argc, argv);
@@ -86,6 +86,10 @@ int driver_run(int argc, char** argv) {
   if (argv[0][0] == '\0') ui_report_error(ERROR_PROGRAM_PATH_TOO_LONG, "Program path too long");
   // The program's own file carrying an archive makes it a self-extractor.
   const bool self_extractor = archive_open(argv[0], ARCHIVE_OPEN_READ) == 0;
+  // Only the builder may take the log library from beside itself: a
+  // self-extractor lies where others can drop one.
+  if (!self_extractor) log_set_enabled(log_open_beside_program() == 0);
+  LOG_MESSAGE(LOG_INFO, "Starting...");
   int exit_status = EXIT_STATUS_FAILURE;
   if (!self_extractor && asks_for_usage(argc, argv)) {
     ui_notify(EVENT_MESSAGE, USAGE_TEXT);

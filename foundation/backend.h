@@ -24,6 +24,10 @@ constexpr os_file OS_NO_FILE = -1;
 // and its text, cut to size bytes with its zero.
 int os_last_error();
 void os_error_text(int error, char* out, size_t size);
+// Whether the error is one another process's passing hold on a file gives
+// (Win32: a sharing or lock violation, or access denied, as a scanner's open
+// handle or an ended process's current directory cause). POSIX has none.
+bool os_error_is_held(int error);
 
 // ---- files (the file access layer's back-end) ----
 // OS_OPEN_ALWAYS opens for reading and writing and creates an empty file when
@@ -69,9 +73,12 @@ constexpr uint32_t OS_ATTR_SYSTEM = 0x04;
 constexpr uint32_t OS_ATTR_DIRECTORY = 0x10;
 constexpr uint32_t OS_ATTR_ARCHIVE = 0x20;
 constexpr uint32_t OS_ATTR_NORMAL = 0x80;
-// Win32 only: a symbolic link or junction (POSIX reports a link as no directory).
-constexpr uint32_t OS_ATTR_REPARSE_POINT = 0x400;
 constexpr uint32_t OS_ATTR_EXECUTE = 0x10000;
+// A link to elsewhere: a symbolic link on POSIX (reported as no directory);
+// on Win32 a symbolic link, junction or mount point, but no other reparse
+// point (a cloud placeholder or a deduplicated file is itself). A bit the
+// system's own attributes never use; setting attributes ignores it.
+constexpr uint32_t OS_ATTR_LINK = 0x40000000;
 constexpr uint32_t OS_ATTR_INVALID = 0xFFFFFFFF;
 
 // Attributes of whatever is at the path, without following a final symbolic
@@ -99,8 +106,9 @@ bool os_temp_folder(char* out, size_t size);
 // Creates a new, empty, uniquely named file in the folder with the prefix
 // (the platform's temporary-name service) and gives its full name.
 bool os_temp_file_name(const char* folder, const char* prefix, char* out, size_t size);
-// Free bytes available to the caller on the volume of the path (Win32: the
-// drive root "X:\" with the run-time lookup of the extended query).
+// Free bytes available to the caller on the volume of the path (Win32: asked
+// of its root, "X:\" or "\\server\share\" (volume_root), with the run-time
+// lookup of the extended query).
 bool os_disk_free_space(const char* path, double* bytes);
 
 // ---- names in the ANSI code page ----
@@ -134,6 +142,10 @@ void debug_output(const char* text);
 #endif
 typedef int(QORLOG_CALL* os_log_entry)(int level, const char* module, uint32_t* site, const char* text);
 void* os_library_load(const char* name);
+// Takes the program's folder and the current folder out of the system's
+// search for libraries loaded from now on (Win32, where the system allows;
+// POSIX never searches them).
+void os_library_search_restrict();
 void* os_library_symbol(void* library, const char* name);
 void os_library_free(void* library);
 

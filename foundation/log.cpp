@@ -3,15 +3,19 @@
 #include "foundation/log.h"
 
 #include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "foundation/backend.h"
 #include "foundation/module.h"
+#include "foundation/path.h"
 
 namespace {
 
 #ifdef _WIN32
 constexpr const char* LOG_LIBRARY_NAME = "QORLOG32.DLL";
+constexpr const char* LOG_FOLDER_VARIABLE = "QORLOG32_DIR";
 #else
 constexpr const char* LOG_LIBRARY_NAME = "libqorlog32.so";
 #endif
@@ -33,16 +37,59 @@ void send_debug_text(const char* text) {
     debug_output(text);
 }
 
+// Loads the library at name and finds its entry; a library without the entry
+// is let go again.
+int load_library(const char* name) {
+  state.library = os_library_load(name);
+  if (state.library == nullptr) return ERROR_LOG_UNAVAILABLE;
+  state.entry = reinterpret_cast<os_log_entry>(os_library_symbol(state.library, LOG_ENTRY_NAME));
+  if (state.entry != nullptr) return 0;
+  os_library_free(state.library);
+  state.library = nullptr;
+  return ERROR_LOG_UNAVAILABLE;
+}
+
+#ifdef _WIN32
+// Loads the library by its full path in folder. A bare or relative name
+// would send the system searching, the current folder included.
+int load_from_folder(const char* folder) {
+  if (folder == nullptr || folder[0] == 0) return ERROR_LOG_UNAVAILABLE;
+  char joined[PATH_SIZE];
+  char full[PATH_SIZE];
+  const char* separator = is_separator(folder[strlen(folder) - 1]) ? "" : "\\";
+  int written = snprintf(joined, sizeof joined, "%s%s%s", folder, separator, LOG_LIBRARY_NAME);
+  if (written <= 0 || static_cast<size_t>(written) >= sizeof joined) return ERROR_LOG_UNAVAILABLE;
+  if (!os_full_path(joined, full, sizeof full)) return ERROR_LOG_UNAVAILABLE;
+  return load_library(full);
+}
+#endif
+
 }  // namespace
 
 int log_open() {
   // Recorded first, so that shut-down frees whatever gets loaded.
   module_add_exit_hook(log_close, HOOK_TERMINATE);
-  state.library = os_library_load(LOG_LIBRARY_NAME);
-  if (state.library == nullptr) return ERROR_LOG_UNAVAILABLE;
-  state.entry = reinterpret_cast<os_log_entry>(os_library_symbol(state.library, LOG_ENTRY_NAME));
-  if (state.entry == nullptr) return ERROR_LOG_UNAVAILABLE;
-  return 0;
+#ifdef _WIN32
+  return load_from_folder(getenv(LOG_FOLDER_VARIABLE));
+#else
+  return load_library(LOG_LIBRARY_NAME);
+#endif
+}
+
+int log_open_beside_program() {
+  if (state.library != nullptr) return 0;
+#ifdef _WIN32
+  char program[PATH_SIZE];
+  char drive[PATH_SIZE];
+  char dir[PATH_SIZE];
+  char folder[PATH_SIZE];
+  if (!os_module_path(program, sizeof program) || !path_split(program, drive, dir, nullptr, nullptr) ||
+      !path_join(folder, sizeof folder, drive, dir, nullptr, nullptr))
+    return ERROR_LOG_UNAVAILABLE;
+  return load_from_folder(folder);
+#else
+  return ERROR_LOG_UNAVAILABLE;
+#endif
 }
 
 int log_close() {

@@ -12,7 +12,16 @@ constexpr int LOG_ERROR = 3;
 constexpr int LOG_TEXT_SIZE = 1024;
 constexpr int DPRINTF_BUFFER_SIZE = 512;
 
+// Loads the optional log library: on Win32 only by its full path in the
+// folder QORLOG32_DIR names, never through the system's search, which would
+// take the program's folder and the current folder first (a downloaded
+// self-extractor lies where others can drop a library); on POSIX through the
+// system's library search. ERROR_LOG_UNAVAILABLE when none is loaded.
 int log_open();
+// The builder (the program without an archive) may also take the library
+// from its own folder (Win32), when log_open loaded none. 0 when a library
+// is loaded. A self-extractor never calls it.
+int log_open_beside_program();
 int log_close();
 bool log_enabled();
 void log_set_enabled(bool enabled);

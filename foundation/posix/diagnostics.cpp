@@ -26,11 +26,15 @@ void debug_output(const char* text) {
 // dropped beside a downloaded self-extractor must not be run.
 void* os_library_load(const char* name) { return dlopen(name, RTLD_NOW | RTLD_LOCAL); }
 
+void os_library_search_restrict() {}
+
 void* os_library_symbol(void* library, const char* name) { return dlsym(library, name); }
 
 void os_library_free(void* library) { dlclose(library); }
 
 int os_last_error() { return errno; }
+
+bool os_error_is_held(int) { return false; }
 
 void os_error_text(int error, char* out, size_t size) {
   if (size == 0) return;

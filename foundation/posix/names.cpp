@@ -33,6 +33,7 @@ uint32_t os_get_attributes(const char* path) {
   if (lstat(path, &info) != 0) return OS_ATTR_INVALID;
   uint32_t attributes = 0;
   if (S_ISDIR(info.st_mode)) attributes |= OS_ATTR_DIRECTORY;
+  if (S_ISLNK(info.st_mode)) attributes |= OS_ATTR_LINK;
   if ((info.st_mode & S_IWUSR) == 0) attributes |= OS_ATTR_READONLY;
   if (S_ISREG(info.st_mode) && (info.st_mode & S_IXUSR) != 0) attributes |= OS_ATTR_EXECUTE;
   return attributes != 0 ? attributes : OS_ATTR_NORMAL;

@@ -32,6 +32,24 @@ void debug_output(const char* text) { OutputDebugStringA(text); }
 
 void* os_library_load(const char* name) { return reinterpret_cast<void*>(LoadLibraryA(name)); }
 
+void os_library_search_restrict() {
+  // Each call exists only on later systems, so each is looked up.
+  HMODULE kernel = GetModuleHandleA("KERNEL32.DLL");
+  if (kernel == nullptr) return;
+  using default_directories = BOOL(WINAPI*)(DWORD);
+  using dll_directory = BOOL(WINAPI*)(LPCSTR);
+  using search_path_mode = BOOL(WINAPI*)(DWORD);
+  if (auto set = reinterpret_cast<default_directories>(
+          reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories"))))
+    set(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  // An empty string takes the current folder out of the older search.
+  if (auto set = reinterpret_cast<dll_directory>(reinterpret_cast<void*>(GetProcAddress(kernel, "SetDllDirectoryA"))))
+    set("");
+  if (auto set = reinterpret_cast<search_path_mode>(
+          reinterpret_cast<void*>(GetProcAddress(kernel, "SetSearchPathMode"))))
+    set(BASE_SEARCH_PATH_ENABLE_SAFE_SEARCHMODE | BASE_SEARCH_PATH_PERMANENT);
+}
+
 void* os_library_symbol(void* library, const char* name) {
   return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
 }
@@ -39,6 +57,10 @@ void* os_library_symbol(void* library, const char* name) {
 void os_library_free(void* library) { FreeLibrary(static_cast<HMODULE>(library)); }
 
 int os_last_error() { return static_cast<int>(GetLastError()); }
+
+bool os_error_is_held(int error) {
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
+}
 
 void os_error_text(int error, char* out, size_t size) {
   if (size == 0) return;

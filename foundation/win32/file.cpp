@@ -24,12 +24,13 @@ bool os_file_open(const char* name, os_open_mode mode, os_file* out) {
                  : mode == OS_OPEN_WRITE ? GENERIC_WRITE
                                          : GENERIC_READ | GENERIC_WRITE;
   DWORD disposition = mode == OS_OPEN_ALWAYS ? OPEN_ALWAYS : mode == OS_OPEN_NEW ? CREATE_NEW : OPEN_EXISTING;
+  // A new file is never made through a link planted at its name: with the
+  // flag a link there is the thing that exists, and CREATE_NEW refuses it.
+  DWORD flags = FILE_ATTRIBUTE_NORMAL | (mode == OS_OPEN_NEW ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
   wide_path wide;
   if (!wide_path_of(name, &wide)) return false;
-  HANDLE opened = wide.wide ? CreateFileW(wide.text, access, FILE_SHARE_READ, nullptr, disposition,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr)
-                            : CreateFileA(name, access, FILE_SHARE_READ, nullptr, disposition,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE opened = wide.wide ? CreateFileW(wide.text, access, FILE_SHARE_READ, nullptr, disposition, flags, nullptr)
+                            : CreateFileA(name, access, FILE_SHARE_READ, nullptr, disposition, flags, nullptr);
   if (opened == INVALID_HANDLE_VALUE) return false;
   *out = reinterpret_cast<os_file>(opened);
   return true;

@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "foundation/backend.h"
+#include "foundation/reparse_rule.h"
+#include "foundation/volume_root.h"
 #include "foundation/win32/wide_path.h"
 
 namespace {
@@ -36,12 +38,28 @@ bool extended_query(const char* root, double* bytes) {
 uint32_t os_get_attributes(const char* path) {
   wide_path wide;
   if (!wide_path_of(path, &wide)) return OS_ATTR_INVALID;
-  return wide.wide ? GetFileAttributesW(wide.text) : GetFileAttributesA(path);
+  DWORD attributes = wide.wide ? GetFileAttributesW(wide.text) : GetFileAttributesA(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return attributes;
+  // The search reports the reparse tag of the name itself.
+  uint32_t tag = 0;
+  HANDLE search = INVALID_HANDLE_VALUE;
+  if (wide.wide) {
+    WIN32_FIND_DATAW found = {};
+    search = FindFirstFileW(wide.text, &found);
+    tag = found.dwReserved0;
+  } else {
+    WIN32_FIND_DATAA found = {};
+    search = FindFirstFileA(path, &found);
+    tag = found.dwReserved0;
+  }
+  if (search != INVALID_HANDLE_VALUE) FindClose(search);
+  return reparse_is_link(attributes, search != INVALID_HANDLE_VALUE ? &tag : nullptr) ? attributes | OS_ATTR_LINK
+                                                                                       : attributes;
 }
 
 bool os_set_attributes(const char* path, uint32_t attributes) {
   // The execute bit has no meaning here.
-  const DWORD system_attributes = attributes & ~OS_ATTR_EXECUTE;
+  const DWORD system_attributes = attributes & ~(OS_ATTR_EXECUTE | OS_ATTR_LINK);
   wide_path wide;
   if (!wide_path_of(path, &wide)) return false;
   return (wide.wide ? SetFileAttributesW(wide.text, system_attributes) : SetFileAttributesA(path, system_attributes)) !=
@@ -139,21 +157,27 @@ bool os_temp_file_name(const char* folder, const char* prefix, char* out, size_t
 }
 
 bool os_disk_free_space(const char* path, double* bytes) {
-  char root[4] = {};
-  const char* root_path = nullptr;  // the current drive
-  if (path != nullptr && path[0] != 0 && path[1] == ':') {
-    root[0] = path[0];
-    root[1] = ':';
-    root[2] = '\\';
+  // A network share has a root of its own ("\\server\share\"); the
+  // current drive is the last resort.
+  char full[MAX_PATH];
+  char root[MAX_PATH];
+  const char* root_path = nullptr;
+  if (path != nullptr && os_full_path(path, full, sizeof full) && volume_root(full, root, sizeof root))
     root_path = root;
-  }
   if (extended_query(root_path, bytes)) return true;
   DWORD sectors_per_cluster = 0;
   DWORD bytes_per_sector = 0;
   DWORD free_clusters = 0;
   DWORD total_clusters = 0;
-  if (!GetDiskFreeSpaceA(root_path, &sectors_per_cluster, &bytes_per_sector, &free_clusters, &total_clusters))
-    return false;
+  // A share's root may be named in UTF-8, as any path here.
+  wide_path wide;
+  if (root_path != nullptr && !wide_path_of(root_path, &wide)) return false;
+  const BOOL found = root_path != nullptr && wide.wide
+                         ? GetDiskFreeSpaceW(wide.text, &sectors_per_cluster, &bytes_per_sector, &free_clusters,
+                                             &total_clusters)
+                         : GetDiskFreeSpaceA(root_path, &sectors_per_cluster, &bytes_per_sector, &free_clusters,
+                                             &total_clusters);
+  if (!found) return false;
   *bytes = static_cast<double>(sectors_per_cluster) * bytes_per_sector * free_clusters;
   return true;
 }

@@ -216,19 +216,18 @@ def test_command_status(s):
 
 
 def wine_reports_links(s, folder):
-    """Whether Windows programs under this Wine see the links in folder as
-    links (dir marks them <SYMLINKD> or <JUNCTION>) rather than as the
-    folders they point to (<DIR>)."""
-    done = subprocess.run([s.wine_run, s.prefix, "cmd", "/c", "dir", s.native_path(folder)],
-                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, env=s.env, timeout=120)
-    listing = done.stdout.decode(errors="replace")
-    return "<SYMLINK" in listing or "<JUNCTION>" in listing
+    """Whether Windows programs under this Wine see the links to folders in
+    folder as links rather than as the folders they point to: qpk reads the
+    attributes as the program does and says when it skips a link."""
+    archive = os.path.relpath(s.path("probe.qpk"), folder)
+    _, _, err = s.run(s.qpk, ["create", archive, "."], cwd=folder)
+    return "a link to a folder is not followed" in err
 
 
 @pytest.mark.platforms("posix", "win32")
 def test_never_through_a_link(s):
     """Below the destination nothing is written through a link: a linked
-    folder fails the entry; a linked target is itself replaced."""
+    folder fails the entry."""
     outside = s.path("outside")
     write_files(outside, {"keep.txt": b"outside\n"})
     quiet = ["/q1"] if s.win32 else []  # a message box would wait for a click
@@ -236,12 +235,19 @@ def test_never_through_a_link(s):
     os.makedirs(s.path("dest1"))
     os.symlink(outside, s.path("dest1", "sub"))
     if s.win32 and not wine_reports_links(s, s.path("dest1")):
-        pytest.skip("this Wine shows a link to a folder as the folder itself (<DIR>)")
+        pytest.skip("this Wine shows a link to a folder as the folder itself")
     status, _, err = s.extract(exe, "dest1")
     assert status == 255, "extracting through a linked folder should fail with -1, got %d" % status
     assert s.win32 or "Unable to extract files" in err, "the user should read why: %r" % err
     assert tree(outside) == {"keep.txt": b"outside\n"}, "nothing may be written outside: %s" % tree(outside)
 
+
+@pytest.mark.platforms("posix", "win32")
+def test_never_through_a_linked_target(s):
+    """A link at an entry's target is replaced itself, or refused, and never
+    written through."""
+    outside = s.path("outside")
+    write_files(outside, {"keep.txt": b"outside\n"})
     exe = s.self_extractor({"x.txt": b"entry\n"}, ["/q1", "/y"], name="file")
     os.makedirs(s.path("dest2"))
     os.symlink(os.path.join(outside, "keep.txt"), s.path("dest2", "x.txt"))
@@ -250,6 +256,16 @@ def test_never_through_a_link(s):
     target = s.path("dest2", "x.txt")
     assert not os.path.islink(target) and read(target) == b"entry\n", "the link itself becomes the entry's file"
     assert tree(outside) == {"keep.txt": b"outside\n"}, "the file behind the link stays as it was"
+
+    # A link planted where no file is yet, leading to a file to be made: the
+    # new file is never created through it.
+    os.makedirs(s.path("dest3"))
+    os.symlink(os.path.join(outside, "planted.txt"), s.path("dest3", "x.txt"))
+    status, _, err = s.extract(exe, "dest3")
+    assert tree(outside) == {"keep.txt": b"outside\n"}, "nothing may be created through a planted link"
+    target = s.path("dest3", "x.txt")
+    assert status == 255 or (not os.path.islink(target) and read(target) == b"entry\n"), \
+        "the run either refuses the link or replaces the link itself, got %d: %s" % (status, err)
 
 
 @pytest.mark.platforms("posix")
@@ -314,3 +330,44 @@ def test_log_library_search(s):
         wrote = os.path.exists(log) and os.path.getsize(log) > 0
         assert wrote == logged, ("with the library %s: %s" % ("beside the program" if beside else
                                                           "on LD_LIBRARY_PATH", "logged" if wrote else "no log"))
+
+
+@pytest.mark.platforms("win32")
+def test_log_library_folder_on_windows(s):
+    """A self-extractor loads the log library only from the folder QORLOG32_DIR
+    names: one dropped beside it or in the current folder is never loaded. The
+    builder also loads it from its own folder, never from the current one."""
+    library = os.path.join(os.path.dirname(s.program), "QORLOG32.DLL")
+    if not os.path.isfile(library):
+        pytest.skip("the log library is not built")
+    s.self_extractor(SAMPLE, ["/q1"])
+    here, named, app = s.path("here"), s.path("named"), s.path("app")
+    for folder in (here, named, app):
+        os.makedirs(folder)
+    for folder in (s.root, here, named):
+        shutil.copy(library, folder)
+    shutil.copy(s.program, app)
+    builder = os.path.join(app, os.path.basename(s.program))
+    log = s.path("log.txt")
+
+    def logged(program, words, named_folder=None):
+        if os.path.exists(log):
+            os.remove(log)
+        env = dict(s.env, QORLOG32_FILE=s.native_path(log))
+        env.pop("QORLOG32_DIR", None)
+        if named_folder:
+            env["QORLOG32_DIR"] = s.native_path(named_folder)
+        status, _, err = s.run(program, words, cwd=here, env=env)
+        assert status == 0, "%s should end with 0, got %d: %s" % (os.path.basename(program), status, err)
+        return os.path.exists(log) and os.path.getsize(log) > 0
+
+    setup = s.path("setup.exe")
+    assert not logged(setup, [s.native_path(s.path("out1"))]), \
+        "a library beside the self-extractor or in the current folder must never be loaded"
+    assert logged(setup, [s.native_path(s.path("out2"))], named), "the library in QORLOG32_DIR should be loaded"
+    def build(output):
+        return ["/nosplash", "/nostatus", s.native_path(s.path("setup.qpk")), s.native_path(s.path(output))]
+
+    assert not logged(builder, build("again1")), "the builder must not load the library in the current folder"
+    shutil.copy(library, app)
+    assert logged(builder, build("again2")), "the builder should load the library beside itself"

@@ -9,6 +9,8 @@
 #include "foundation/backend.h"
 #include "foundation/file.h"
 #include "foundation/path.h"
+#include "foundation/reparse_rule.h"
+#include "foundation/volume_root.h"
 #include "foundation_test_support.h"
 #include "test_util.h"
 
@@ -147,6 +149,63 @@ TEST(BackendTest, AttributesReadOnlyAndDirectory) {
   file_close(handle);
 }
 
+TEST(BackendTest, OnlyNameSurrogateReparsePointsAreLinks) {
+  constexpr uint32_t DIRECTORY = 0x10, REPARSE_DIRECTORY = 0x410, REPARSE_FILE = 0x420;
+  struct {
+    const char* what;
+    uint32_t attributes;
+    bool tag_known;
+    uint32_t tag;
+    bool link;
+  } cases[] = {
+      {"a plain folder", DIRECTORY, true, 0, false},
+      {"nothing at the path", 0xFFFFFFFF, false, 0, false},
+      {"a symbolic link", REPARSE_DIRECTORY, true, 0xA000000C, true},
+      {"a junction or mount point", REPARSE_DIRECTORY, true, 0xA0000003, true},
+      {"a cloud-synced folder", REPARSE_DIRECTORY, true, 0x9000601A, false},
+      {"a deduplicated file", REPARSE_FILE, true, 0x80000013, false},
+      {"an offline file", REPARSE_FILE, true, 0xC0000004, false},
+      {"a reparse point whose tag cannot be read", REPARSE_DIRECTORY, false, 0, true},
+      {"a reparse point reported without its tag (Wine)", REPARSE_DIRECTORY, true, 0, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(c.link, reparse_is_link(c.attributes, c.tag_known ? &c.tag : nullptr));
+  }
+}
+
+TEST(BackendTest, FreeSpaceIsAskedOfTheVolumeRoot) {
+  struct {
+    const char* path;
+    const char* root;  // null: no root can be formed
+  } cases[] = {
+      {"C:\\Users\\me\\Downloads\\", "C:\\"},
+      {"d:", "d:\\"},
+      {"\\\\server\\share\\setup\\", "\\\\server\\share\\"},
+      {"\\\\server\\share", "\\\\server\\share\\"},
+      {"//server/share/setup", "\\\\server\\share\\"},
+      {"\\\\?\\C:\\long\\path", "C:\\"},
+      {"\\\\?\\UNC\\server\\share\\x", "\\\\server\\share\\"},
+      {"\\\\server", nullptr},
+      {"\\\\server\\", nullptr},
+      {"\\\\.\\PhysicalDrive0", nullptr},
+      {"\\\\?\\UNC\\server", nullptr},
+      {"relative\\setup", nullptr},
+      {"", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    char root[64] = {};
+    ASSERT_EQ(c.root != nullptr, volume_root(c.path, root, sizeof root));
+    if (c.root != nullptr) {
+      EXPECT_STREQ(c.root, root);
+    }
+  }
+  char small[15];
+  EXPECT_FALSE(volume_root("\\\\server\\share\\x", small, sizeof small)) << "15 bytes hold no 15-character root";
+  EXPECT_TRUE(volume_root("\\\\server\\shar\\x", small, sizeof small));
+}
+
 TEST(BackendTest, DirectoriesAndFilesAreCreatedAndRemoved) {
   scratch_dir dir;
   std::string sub = dir.path("sub");
@@ -251,6 +310,8 @@ TEST(BackendTest, PosixPermissionsFollowTheAttributes) {
   fs::create_directory(target);
   fs::create_directory_symlink(target, link);
   EXPECT_EQ(0u, os_get_attributes(link.c_str()) & OS_ATTR_DIRECTORY);
+  EXPECT_NE(0u, os_get_attributes(link.c_str()) & OS_ATTR_LINK) << "a symbolic link is a link";
+  EXPECT_EQ(0u, os_get_attributes(target.c_str()) & OS_ATTR_LINK) << "its target is not";
   EXPECT_FALSE(os_set_attributes(link.c_str(), OS_ATTR_READONLY));
   EXPECT_TRUE(os_dir_remove(link.c_str()));
   EXPECT_FALSE(path_exists(link));

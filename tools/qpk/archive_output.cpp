@@ -19,18 +19,15 @@ archive_output::~archive_output() {
 std::string archive_output::open(const std::string& target) {
   char full[PATH_SIZE];
   if (!os_full_path(target.c_str(), full, sizeof full)) return "the path is too long";
-  std::string folder = full;
-  while (!folder.empty() && !is_separator(folder.back())) folder.pop_back();
+  // Made and opened in one step, so that nothing can be put in its place
+  // (a link, say) before it is written.
   char temporary[PATH_SIZE];
-  if (!os_temp_file_name(folder.c_str(), "qpk", temporary, sizeof temporary)) {
+  if (file_create_temporary(full, temporary, sizeof temporary, &file_) != 0) {
+    file_ = NO_FILE;
     return "cannot create a file in its folder";
   }
   temporary_ = temporary;
   pending_set(PENDING_ARCHIVE_OUTPUT, temporary);
-  if (file_open(temporary, &file_, FILE_MODE_WRITE) != 0) {
-    file_ = NO_FILE;
-    return "cannot write a file in its folder";
-  }
   target_ = target;
   position_ = 0;
   return "";

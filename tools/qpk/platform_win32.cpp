@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "foundation/backend.h"
+#include "foundation/retry.h"
 #include "foundation/text_encoding.h"
 #include "foundation/win32/wide_path.h"
 
@@ -33,8 +34,10 @@ path_facts path_facts_of(const char* path) {
     return facts;
   DWORD attributes = data.dwFileAttributes;
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-    // Junctions and folder links are not followed: they can form loops.
-    facts.kind = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? path_kind::linked_folder : path_kind::folder;
+    // Junctions and folder links are not followed: they can form loops. A
+    // cloud-synced folder is a reparse point too, but no link.
+    const bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) && (os_get_attributes(path) & OS_ATTR_LINK);
+    facts.kind = link ? path_kind::linked_folder : path_kind::folder;
   } else if (attributes & FILE_ATTRIBUTE_DEVICE) {
     facts.kind = path_kind::other;
   } else {
@@ -91,7 +94,7 @@ bool same_file(const char* a, const char* b) {
          first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
 }
 
-bool replace_file(const char* from, const char* to) { return os_file_replace(from, to); }
+bool replace_file(const char* from, const char* to) { return file_replace_when_free(from, to); }
 
 std::string shown_name(const std::string& name) {
   if (!text_is_wide_utf8(name)) return name;
