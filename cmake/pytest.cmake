@@ -17,16 +17,13 @@ foreach(candidate ${qpk_python_candidates})
     break()
   endif()
 endforeach()
-if(NOT QPK_PYTEST_PYTHON)
-  message(FATAL_ERROR "No python3 with pytest and pexpect: install python3-pytest and python3-pexpect "
-                      "(scripts/install-deps.sh --tests)")
-endif()
 
 # qpk_add_pytest(<label> FILES <test_*.py>... [ARGS <arg>...] [TIMEOUT <s>]
 #                [RESOURCE_LOCK <lock>...] [LABELS <extra label>...])
 # Adds <label>.<file stem> for each file. Every run gets the programs under
 # test, a work folder of its own and, on Windows builds, the Wine wrapper and
-# prefix (tests/conftest.py defines the options).
+# prefix (tests/conftest.py defines the options). Without pytest and pexpect
+# each is a test that fails saying so.
 function(qpk_add_pytest label)
   cmake_parse_arguments(PARSE_ARGV 1 arg "" "TIMEOUT" "FILES;ARGS;RESOURCE_LOCK;LABELS")
   if(NOT arg_TIMEOUT)
@@ -40,11 +37,17 @@ function(qpk_add_pytest label)
     get_filename_component(stem ${file} NAME_WE)
     string(REGEX REPLACE "^test_" "" stem ${stem})
     set(name ${label}.${stem})
+    if(NOT QPK_PYTEST_PYTHON)
+      qpk_missing_tool_test(${name} "pytest/pexpect missing: install python3-pytest python3-pexpect \
+(scripts/install-deps.sh --tests), then configure again" LABELS ${label} ${arg_LABELS})
+      continue()
+    endif()
+    set(work ${CMAKE_CURRENT_BINARY_DIR}/work/${stem})
     add_test(NAME ${name}
              COMMAND ${QPK_PYTEST_PYTHON} -m pytest -c ${CMAKE_SOURCE_DIR}/tests/pytest.ini
                      --rootdir ${CMAKE_SOURCE_DIR}/tests ${CMAKE_CURRENT_SOURCE_DIR}/${file}
                      --program $<TARGET_FILE:qpk2exe> --qpk $<TARGET_FILE:qpk>
-                     --platform ${QPK_PLATFORM} --work ${CMAKE_CURRENT_BINARY_DIR}/work/${stem}
+                     --platform ${QPK_PLATFORM} --work ${work}
                      ${wine} ${arg_ARGS})
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED platform TIMEOUT ${arg_TIMEOUT}
                          LABELS "${label};${arg_LABELS}" ENVIRONMENT PYTHONDONTWRITEBYTECODE=1)
