@@ -18,6 +18,17 @@ foreach(candidate ${qpk_python_candidates})
   endif()
 endforeach()
 
+# Under Wine the programs see the work folders as Z:\..., and Windows holds a
+# path to 255 characters: on Windows builds the work folders lie in a short
+# folder of /tmp named after the build tree, so that their paths do not grow
+# with the checkout's. `cmake --build <tree> --target clean` removes it.
+if(WIN32)
+  string(SHA1 qpk_tree_id ${CMAKE_BINARY_DIR})
+  string(SUBSTRING ${qpk_tree_id} 0 8 qpk_tree_id)
+  set(QPK_WINDOWS_WORK /tmp/qpk-${qpk_tree_id})
+  set_property(DIRECTORY ${CMAKE_SOURCE_DIR} APPEND PROPERTY ADDITIONAL_CLEAN_FILES ${QPK_WINDOWS_WORK})
+endif()
+
 # qpk_add_pytest(<label> FILES <test_*.py>... [ARGS <arg>...] [TIMEOUT <s>]
 #                [RESOURCE_LOCK <lock>...] [LABELS <extra label>...])
 # Adds <label>.<file stem> for each file. Every run gets the programs under
@@ -43,6 +54,9 @@ function(qpk_add_pytest label)
       continue()
     endif()
     set(work ${CMAKE_CURRENT_BINARY_DIR}/work/${stem})
+    if(WIN32)
+      set(work ${QPK_WINDOWS_WORK}/${name})
+    endif()
     add_test(NAME ${name}
              COMMAND ${QPK_PYTEST_PYTHON} -m pytest -c ${CMAKE_SOURCE_DIR}/tests/pytest.ini
                      --rootdir ${CMAKE_SOURCE_DIR}/tests ${CMAKE_CURRENT_SOURCE_DIR}/${file}
