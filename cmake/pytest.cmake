@@ -10,7 +10,8 @@ endif()
 list(APPEND qpk_python_candidates /usr/bin/python3)
 set(QPK_PYTEST_PYTHON "")
 foreach(candidate ${qpk_python_candidates})
-  execute_process(COMMAND ${candidate} -c "import pytest, pexpect"
+  # An empty folder left of a package imports as a namespace: ask for what is used.
+  execute_process(COMMAND ${candidate} -c "import pytest, pexpect; pytest.main, pexpect.spawn"
                   RESULT_VARIABLE missing OUTPUT_QUIET ERROR_QUIET)
   if(missing EQUAL 0)
     set(QPK_PYTEST_PYTHON ${candidate})
