@@ -19,16 +19,14 @@ foreach(candidate ${qpk_python_candidates})
   endif()
 endforeach()
 
-# Under Wine the programs see the work folders as Z:\..., and Windows holds a
-# path to 255 characters: on Windows builds the work folders lie in a short
-# folder of /tmp named after the build tree, so that their paths do not grow
-# with the checkout's. `cmake --build <tree> --target clean` removes it.
-if(WIN32)
-  string(SHA1 qpk_tree_id ${CMAKE_BINARY_DIR})
-  string(SUBSTRING ${qpk_tree_id} 0 8 qpk_tree_id)
-  set(QPK_WINDOWS_WORK /tmp/qpk-${qpk_tree_id})
-  set_property(DIRECTORY ${CMAKE_SOURCE_DIR} APPEND PROPERTY ADDITIONAL_CLEAN_FILES ${QPK_WINDOWS_WORK})
-endif()
+# Work folders lie in a short folder of /tmp named after the build tree, so
+# that no test's paths grow with the checkout's: under Wine the programs see
+# them as Z:\..., held to 255 characters, and crafted archives carry absolute
+# names into them in 128-byte fields. The `clean` target removes the folder.
+string(SHA1 qpk_tree_id ${CMAKE_BINARY_DIR})
+string(SUBSTRING ${qpk_tree_id} 0 8 qpk_tree_id)
+set(QPK_TEST_WORK /tmp/qpk-${qpk_tree_id})
+set_property(DIRECTORY ${CMAKE_SOURCE_DIR} APPEND PROPERTY ADDITIONAL_CLEAN_FILES ${QPK_TEST_WORK})
 
 # qpk_add_pytest(<label> FILES <test_*.py>... [ARGS <arg>...] [TIMEOUT <s>]
 #                [RESOURCE_LOCK <lock>...] [LABELS <extra label>...])
@@ -54,15 +52,11 @@ function(qpk_add_pytest label)
 (scripts/install-deps.sh --tests), then configure again" LABELS ${label} ${arg_LABELS})
       continue()
     endif()
-    set(work ${CMAKE_CURRENT_BINARY_DIR}/work/${stem})
-    if(WIN32)
-      set(work ${QPK_WINDOWS_WORK}/${name})
-    endif()
     add_test(NAME ${name}
              COMMAND ${QPK_PYTEST_PYTHON} -m pytest -c ${CMAKE_SOURCE_DIR}/tests/pytest.ini
                      --rootdir ${CMAKE_SOURCE_DIR}/tests ${CMAKE_CURRENT_SOURCE_DIR}/${file}
                      --program $<TARGET_FILE:qpk2exe> --qpk $<TARGET_FILE:qpk>
-                     --platform ${QPK_PLATFORM} --work ${work}
+                     --platform ${QPK_PLATFORM} --work ${QPK_TEST_WORK}/${name}
                      ${wine} ${arg_ARGS})
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED platform TIMEOUT ${arg_TIMEOUT}
                          LABELS "${label};${arg_LABELS}" ENVIRONMENT PYTHONDONTWRITEBYTECODE=1)
