@@ -22,7 +22,8 @@ endforeach()
 # Work folders lie in a short folder of /tmp named after the build tree, so
 # that no test's paths grow with the checkout's: under Wine the programs see
 # them as Z:\..., held to 255 characters, and crafted archives carry absolute
-# names into them in 128-byte fields. The `clean` target removes the folder.
+# names into them in 128-byte fields. The `clean` target removes the folder;
+# the fixture `work` removes it when a run leaves it empty.
 string(SHA1 qpk_tree_id ${CMAKE_BINARY_DIR})
 string(SUBSTRING ${qpk_tree_id} 0 8 qpk_tree_id)
 set(QPK_TEST_WORK /tmp/qpk-${qpk_tree_id})
@@ -58,7 +59,7 @@ function(qpk_add_pytest label)
                      --program $<TARGET_FILE:qpk2exe> --qpk $<TARGET_FILE:qpk>
                      --platform ${QPK_PLATFORM} --work ${QPK_TEST_WORK}/${name}
                      ${wine} ${arg_ARGS})
-    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED platform TIMEOUT ${arg_TIMEOUT}
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED "platform;work" TIMEOUT ${arg_TIMEOUT}
                          LABELS "${label};${arg_LABELS}" ENVIRONMENT PYTHONDONTWRITEBYTECODE=1)
     if(arg_RESOURCE_LOCK)
       set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${arg_RESOURCE_LOCK}")
