@@ -15,6 +15,10 @@ if [ "$arch" = win64 ]; then
 else
   wine=wine server=wineserver
 fi
+if ! command -v "$wine" >/dev/null 2>&1; then
+  echo "Wine missing ($wine not found): install wine wine32:i386 wine64 (scripts/install-deps.sh --tests)" >&2
+  exit 127
+fi
 if [ ! -f "$prefix/.qpk-ready" ]; then
   mkdir -p "$(dirname "$prefix")"
   exec 9>"$prefix.lock"

@@ -1,11 +1,13 @@
 #!/bin/sh
-# Installs what the build and the tests need and is not there yet (Debian 12,
-# as root). Usage: install-deps.sh [--tests]
+# Installs what is needed and not there yet (Debian 12, as root): to build the
+# programs and packages, and with --tests what only the tests use.
+# Usage: install-deps.sh [--tests]
 set -e
 # dpkg-dev and file: cpack computes the .deb's dependencies with dpkg-shlibdeps.
-want="cmake g++ make zlib1g-dev libdeflate-dev googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev dpkg-dev file"
+want="cmake g++ make zlib1g-dev libdeflate-dev g++-mingw-w64-i686 libz-mingw-w64-dev dpkg-dev file"
+# The 64-bit Windows build serves only the Windows tests under 64-bit Wine.
 if [ "$1" = "--tests" ]; then
-  want="$want wine wine32:i386 wine64 xvfb xdotool icoutils x11-apps imagemagick clang libclang-rt-14-dev python3 python3-pytest python3-pexpect util-linux groff-base osslsigncode openssl"
+  want="$want googletest g++-mingw-w64-x86-64 wine wine32:i386 wine64 xvfb xdotool icoutils x11-apps imagemagick clang libclang-rt-14-dev python3 python3-pytest python3-pexpect util-linux groff-base osslsigncode openssl"
 fi
 missing=""
 for p in $want; do
