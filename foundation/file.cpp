@@ -12,8 +12,13 @@
 namespace {
 
 constexpr int FILE_MODULE_KEY = 0;
-// The directory part handed to the system, the Win32 path length.
+// The directory part handed to the system: the Win32 path length, or any
+// POSIX path.
+#ifdef _WIN32
 constexpr size_t DIR_CHANGE_SIZE = 260;
+#else
+constexpr size_t DIR_CHANGE_SIZE = PATH_SIZE;
+#endif
 
 os_seek_origin to_origin(int origin) {
   if (origin == FILE_SEEK_CUR) return OS_SEEK_CUR;

@@ -4,7 +4,13 @@
 
 #include <cstddef>
 
-constexpr size_t PATH_SIZE = 256;  // 255 characters and a terminating zero
+// A path and its terminating zero. The Windows program keeps its MAX_PATH-style
+// 256 bytes; on POSIX a path may be as long as the system allows (PATH_MAX).
+#ifdef _WIN32
+constexpr size_t PATH_SIZE = 256;
+#else
+constexpr size_t PATH_SIZE = 4096;
+#endif
 
 #ifdef _WIN32
 constexpr char PATH_SEPARATOR = '\\';

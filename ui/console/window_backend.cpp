@@ -16,6 +16,7 @@
 #include <ctime>
 #include <initializer_list>
 
+#include "foundation/path.h"
 #include "ui/window.h"
 
 namespace {
@@ -26,8 +27,8 @@ constexpr int MAX_ANSWER_TRIES = 3;
 struct console_status {
   bool alive = false;
   char status[LINE_SIZE] = "";
-  char detail[LINE_SIZE] = "";
-  char output[LINE_SIZE] = "";  // where the files go
+  char detail[PATH_SIZE] = "";  // the current file, whole
+  char output[PATH_SIZE] = "";  // where the files go
   extract_progress progress;
   bool counting = false;        // the progress has been reported
   // Every entry is handled: later texts print as lines of their own, so
