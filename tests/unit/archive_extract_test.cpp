@@ -377,8 +377,12 @@ TEST(ArchiveExtract, TargetPathsThatDoNotFitAreRefused) {
   const std::string file_name = std::string(100, 'x') + ".txt";
   for (int use_paths : {1, 0}) {
     SCOPED_TRACE(use_paths);
-    const std::string target = destination + PATH_SEPARATOR + (use_paths ? "d" + std::string(1, PATH_SEPARATOR) : "") + file_name;
-    EXPECT_EQ(ERROR_ENTRY_NAME, extract(dir, make_archive({stored("d\\" + file_name, "x")}), use_paths, {}, "*.*", destination))
+    std::string target = destination;
+    target += PATH_SEPARATOR;
+    if (use_paths) (target += 'd') += PATH_SEPARATOR;
+    target += file_name;
+    EXPECT_EQ(ERROR_ENTRY_NAME,
+              extract(dir, make_archive({stored("d\\" + file_name, "x")}), use_paths, {}, "*.*", destination))
         << "a target path over PATH_SIZE - 1 characters must be refused, not cut";
     char reason[FAILURE_PATH_SIZE + 128];
     ASSERT_TRUE(failure_describe(reason, sizeof reason));

@@ -27,7 +27,7 @@ TEST(Substitute, ReplacesEveryTokenAndNothingElse) {
   };
   for (const substitution& row : table) {
     SCOPED_TRACE(row.text);
-    char out[COMMAND_LINE_SIZE] = "junk";
+    char out[256] = "junk";
     EXPECT_EQ(0, substitute_all(DESTINATION_TOKEN, row.value, row.text, out, sizeof out));
     EXPECT_STREQ(row.expected, out);
   }
