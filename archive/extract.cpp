@@ -122,7 +122,8 @@ void note_target_too_long(const char* base, const walk_entry& entry, int use_pat
 
 // Writes one matching entry, reading its data from where the walk left the
 // archive. 0 also when the user chose to skip it; *written says which.
-int extract_entry(archive_file* archive, const walk_entry& entry, const char* base, int use_paths, bool* written) {
+int extract_entry(archive_file* archive, directory_memo* memo, const walk_entry& entry, const char* base,
+                  int use_paths, bool* written) {
   *written = false;
   char target[PATH_SIZE];
   int status = entry_target_path(base, entry.name, use_paths, target, sizeof target);
@@ -130,7 +131,7 @@ int extract_entry(archive_file* archive, const walk_entry& entry, const char* ba
     note_target_too_long(base, entry, use_paths);
     return status;
   }
-  if (use_paths) status = make_directories(archive, target, strlen(base));
+  if (use_paths) status = make_directories(archive, memo, target, strlen(base));
   if (status != 0) {
     note_entry_failure(status, target, base);
     return status;
@@ -180,7 +181,7 @@ int archive_file_extract(archive_file* archive, const char* pattern, const char*
   if (status == 0) status = check_archive(archive, pattern, base, &progress);
   if (status == 0) status = report_progress(archive, progress);
   if (status != 0) return status;
-  archive->directories = directory_memo{};
+  directory_memo directories;
   entry_walk walk;
   status = walk_start(&walk, archive);
   bool matched = false;
@@ -190,7 +191,7 @@ int archive_file_extract(archive_file* archive, const char* pattern, const char*
     if (wildcard_match(pattern, entry.name)) {
       matched = true;
       bool written = false;
-      status = extract_entry(archive, entry, base, use_paths, &written);
+      status = extract_entry(archive, &directories, entry, base, use_paths, &written);
       progress.files_done += 1;
       progress.files_written += written ? 1 : 0;
       progress.bytes_done += entry.header.content_size;
