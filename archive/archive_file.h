@@ -1,6 +1,5 @@
 // An open archive: the file, where its archive starts and where its entries
-// end, the callback the engine reports to and the directories one extraction
-// has confirmed. Every reader of the format works on one of these: the
+// end, and the callback the engine reports to. Every reader of the format works on one of these: the
 // program's one open archive (access.h) and the qpk tool alike.
 #pragma once
 
@@ -8,14 +7,6 @@
 
 #include "archive/events.h"
 #include "foundation/file.h"
-#include "foundation/path.h"
-
-// The directory part of the last target whose directories were all found or
-// made during one extraction, so that the next target in the same folder needs
-// no checks. Emptied at the start of each extraction.
-struct directory_memo {
-  char confirmed[PATH_SIZE] = {};
-};
 
 struct archive_file {
   file_handle file = NO_FILE;
@@ -26,7 +17,6 @@ struct archive_file {
   // the file's size for a plain archive. No read of entry data goes past it.
   uint32_t end = 0;
   notify_callback notify = nullptr;
-  directory_memo directories;
 };
 
 // Opens the file at path for reading and finds its archive (archive_locate in

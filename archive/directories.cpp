@@ -25,8 +25,7 @@ bool confirmed_before(const directory_memo& memo, const char* built, size_t leng
 
 }  // namespace
 
-int make_directories(archive_file* archive, const char* path, size_t chosen) {
-  directory_memo* memo = &archive->directories;
+int make_directories(archive_file* archive, directory_memo* memo, const char* path, size_t chosen) {
   size_t length = strlen(path);
   if (length >= PATH_SIZE) return ERROR_MAKE_DIRECTORY;
   // Only the directory part counts: everything before the last separator,

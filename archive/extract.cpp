@@ -20,10 +20,17 @@ namespace {
 
 // The destination's full path, ending in the platform separator.
 int destination_base(const char* destination, char* base, size_t size) {
-  if (!os_full_path(destination, base, size)) return ERROR_ENTRY_NAME;
+  if (!os_full_path(destination, base, size)) {
+    failure_note_system();
+    failure_note_path(destination);
+    return ERROR_ENTRY_NAME;
+  }
   size_t length = strlen(base);
   if (length > 0 && is_separator(base[length - 1])) return 0;
-  if (length + 1 >= size) return ERROR_ENTRY_NAME;
+  if (length + 1 >= size) {
+    failure_note_too_long(base);
+    return ERROR_ENTRY_NAME;
+  }
   base[length] = PATH_SEPARATOR;
   base[length + 1] = '\0';
   return 0;
@@ -108,14 +115,25 @@ void note_entry_failure(int status, const char* target, const char* base) {
   failure_note_path(strncmp(target, base, base_length) == 0 ? target + base_length : target);
 }
 
+// A target that outgrows PATH_SIZE is named whole: the destination and the
+// entry's name always fit the larger room of a noted path.
+void note_target_too_long(const char* base, const walk_entry& entry, int use_paths) {
+  char whole[FAILURE_PATH_SIZE];
+  if (entry_target_path(base, entry.name, use_paths, whole, sizeof whole) == 0) failure_note_too_long(whole);
+}
+
 // Writes one matching entry, reading its data from where the walk left the
 // archive. 0 also when the user chose to skip it; *written says which.
-int extract_entry(archive_file* archive, const walk_entry& entry, const char* base, int use_paths, bool* written) {
+int extract_entry(archive_file* archive, directory_memo* memo, const walk_entry& entry, const char* base,
+                  int use_paths, bool* written) {
   *written = false;
   char target[PATH_SIZE];
   int status = entry_target_path(base, entry.name, use_paths, target, sizeof target);
-  if (status != 0) return status;
-  if (use_paths) status = make_directories(archive, target, strlen(base));
+  if (status != 0) {
+    note_target_too_long(base, entry, use_paths);
+    return status;
+  }
+  if (use_paths) status = make_directories(archive, memo, target, strlen(base));
   if (status != 0) {
     note_entry_failure(status, target, base);
     return status;
@@ -165,7 +183,7 @@ int archive_file_extract(archive_file* archive, const char* pattern, const char*
   if (status == 0) status = check_archive(archive, pattern, base, &progress);
   if (status == 0) status = report_progress(archive, progress);
   if (status != 0) return status;
-  archive->directories = directory_memo{};
+  directory_memo directories;
   entry_walk walk;
   status = walk_start(&walk, archive);
   bool matched = false;
@@ -175,7 +193,7 @@ int archive_file_extract(archive_file* archive, const char* pattern, const char*
     if (wildcard_match(pattern, entry.name)) {
       matched = true;
       bool written = false;
-      status = extract_entry(archive, entry, base, use_paths, &written);
+      status = extract_entry(archive, &directories, entry, base, use_paths, &written);
       progress.files_done += 1;
       progress.files_written += written ? 1 : 0;
       progress.bytes_done += entry.header.content_size;

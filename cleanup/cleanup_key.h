@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "foundation/path.h"
+
 // Every clean-up key lives below this key path, named "%8lx" after its process.
 constexpr char CLEANUP_KEY_ROOT[] = "Software\\QOR\\QPK2EXE";
 constexpr size_t CLEANUP_KEY_NAME_SIZE = 64;
@@ -15,7 +17,13 @@ constexpr size_t CLEANUP_KEY_NAME_SIZE = 64;
 constexpr size_t CLEANUP_VALUE_NAME_SIZE = 16;
 // Each value holds this many bytes: a path, then zero bytes. A longer path
 // is not recorded, so it is never deleted (and never read back cut short).
+// The Windows registry value keeps its 255 bytes; the POSIX store takes any
+// path the system takes.
+#ifdef _WIN32
 constexpr size_t CLEANUP_VALUE_SIZE = 255;
+#else
+constexpr size_t CLEANUP_VALUE_SIZE = PATH_SIZE;
+#endif
 
 // The key path of a process's clean-up key, into size bytes.
 void cleanup_key_name_of(unsigned long process_id, char* out, size_t size);

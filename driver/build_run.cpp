@@ -29,7 +29,8 @@ struct path_parts {
 
 // The archive and output names from one or two positional words: the
 // archive gets ".QPK" when it has no extension (on POSIX ".qpk" when only
-// that exists), the output always ".exe".
+// that exists), the output always ".exe". A name that does not fit is noted
+// as the failure's path.
 bool name_files(int count, char* archive, char* output) {
   char second[PATH_SIZE] = "";
   if (positional_get(0, archive) < 0 || (count == 2 && positional_get(1, second) < 0)) return false;
@@ -37,7 +38,10 @@ bool name_files(int count, char* archive, char* output) {
   if (!path_split(archive, parts.drive, parts.dir, parts.name, parts.ext)) return false;
   if (parts.ext[0] == '\0') {
     size_t length = strlen(archive);
-    if (length + sizeof ".QPK" > PATH_SIZE) return false;
+    if (length + sizeof ".QPK" > PATH_SIZE) {
+      failure_note_too_long(archive);
+      return false;
+    }
     memcpy(archive + length, ".QPK", sizeof ".QPK");
 #ifndef _WIN32
     // Names are case-sensitive here: "data" also finds "data.qpk" when there
@@ -49,7 +53,9 @@ bool name_files(int count, char* archive, char* output) {
 #endif
   }
   if (count == 2 && !path_split(second, parts.drive, parts.dir, parts.name, parts.ext)) return false;
-  return path_join(output, PATH_SIZE, parts.drive, parts.dir, parts.name, ".exe");
+  if (path_join(output, PATH_SIZE, parts.drive, parts.dir, parts.name, ".exe")) return true;
+  failure_note_too_long(count == 2 ? second : archive);
+  return false;
 }
 
 }  // namespace
@@ -65,9 +71,16 @@ int build_run(int argc, char** argv) {
   }
   char archive[PATH_SIZE];
   char output[PATH_SIZE];
-  if (!name_files(count, archive, output) || !os_full_path(output, g_target_path, sizeof g_target_path)) {
+  failure_clear();
+  bool fits = name_files(count, archive, output);
+  if (fits && !os_full_path(output, g_target_path, sizeof g_target_path)) {
+    failure_note_system();
+    failure_note_path(output);
+    fits = false;
+  }
+  if (!fits) {
     g_target_path[0] = '\0';
-    ui_notify(EVENT_MESSAGE, PATH_TOO_LONG_TEXT);
+    notify_failure(PATH_TOO_LONG_TEXT);
     return EXIT_STATUS_FAILURE;
   }
   ui_notify(EVENT_OUTPUT_FILE, g_target_path);
@@ -78,7 +91,6 @@ int build_run(int argc, char** argv) {
     return EXIT_STATUS_FAILURE;
   }
   se_build_inputs inputs;
-  failure_clear();
   const char* failure = se_open_inputs(argv[0], archive, &inputs);
   const char* named = archive;  // the file a failure's message names
   if (failure == nullptr && file_exists(output) == 0) {

@@ -7,10 +7,11 @@
 #include <cstdint>
 
 #include "driver/entry.h"
+#include "foundation/failure.h"
 #include "foundation/file.h"
 #include "foundation/path.h"
 
-// The program's own path does not fit its 256-byte buffer.
+// The program's own path does not fit its PATH_SIZE buffer.
 constexpr int ERROR_PROGRAM_PATH_TOO_LONG = -8008;
 // A text assembled by the driver (a command line, a path) does not fit.
 constexpr int ERROR_TEXT_TOO_LONG = -8009;
@@ -21,7 +22,16 @@ constexpr int EXIT_STATUS_FAILURE = -1;
 constexpr char DAMAGED_SELF_EXTRACTOR_TEXT[] = "Damaged self-extractor";
 
 constexpr uint32_t DRIVER_POOL_SIZE = 1000000;
+#ifdef _WIN32
 constexpr size_t COMMAND_LINE_SIZE = 256;  // 255 characters and a zero
+#else
+// The kernel's limit on one argument (MAX_ARG_STRLEN), which the command line
+// is to /bin/sh -c. Buffers this large are static, never on the stack.
+constexpr size_t COMMAND_LINE_SIZE = 32 * 4096;
+#endif
+// Any word shorter than PATH_SIZE as one shell word: quoted, each quote
+// inside takes four bytes.
+constexpr size_t SHELL_WORD_SIZE = 4 * PATH_SIZE;
 constexpr char DESTINATION_TOKEN[] = "$(Destination)";
 
 // The result of the latest step of the run, and the full path the run works
@@ -30,7 +40,7 @@ extern int g_run_status;
 extern char g_target_path[PATH_SIZE];
 
 // A failure's reason line: a path and the system's words for what went wrong.
-constexpr size_t FAILURE_REASON_SIZE = PATH_SIZE + 128;
+constexpr size_t FAILURE_REASON_SIZE = FAILURE_PATH_SIZE + 128;
 // Shows a failure message; on POSIX followed by a line naming the file the
 // failure concerned and its reason (foundation/failure.h), when one is known.
 void notify_failure(const char* message);

@@ -9,6 +9,7 @@
 #include "archive/option_table.h"
 #include "driver/driver.h"
 #include "driver/options.h"
+#include "foundation/failure.h"
 #include "foundation/file.h"
 #include "foundation/log.h"
 #include "ui/ui.h"
@@ -63,7 +64,11 @@ void apply_interaction_settings(uint32_t flags) {
 // empty file, which is deleted so a directory of its name can take its place.
 void make_temporary_name(char* destination, size_t size) {
   char folder[PATH_SIZE] = "";
-  if (!os_temp_folder(folder, sizeof folder) || !os_temp_file_name(folder, "QOR", destination, size)) {
+  const bool named = os_temp_folder(folder, sizeof folder);
+  if (!named) folder[0] = '\0';  // never a cut name
+  if (!named || !os_temp_file_name(folder, "QOR", destination, size)) {
+    failure_note_system();
+    failure_note_path(named ? folder : "the temporary folder");
     ui_report_error(REPORT_DIRECTORY_FAILED, folder);
   }
   if (!os_file_delete(destination)) ui_report_error(REPORT_DIRECTORY_FAILED, destination);
@@ -82,7 +87,7 @@ bool assemble_command(const char* command, int argc, char** argv, char* out, siz
   }
   size_t used = strlen(out);
   for (int i = 1; i < argc; ++i) {
-    char quoted[COMMAND_LINE_SIZE];
+    char quoted[SHELL_WORD_SIZE];
     const char* word = argv[i];
     if (through_shell && shell_word(argv[i], quoted, sizeof quoted) != 0) return false;
     if (through_shell) word = quoted;
@@ -99,7 +104,7 @@ bool assemble_command(const char* command, int argc, char** argv, char* out, siz
 // for it; the exit status of the run. A command that cannot be assembled or
 // launched is a fatal error, after the clean-up.
 int run_command(const char* command, int argc, char** argv, uint32_t flags, bool delete_after) {
-  char command_line[COMMAND_LINE_SIZE];
+  static char command_line[COMMAND_LINE_SIZE];  // too large for the stack on POSIX
   launch_record launched;
   // Shown as far as it was assembled; nothing of it is run.
   const bool assembled = assemble_command(command, argc, argv, command_line, sizeof command_line);
@@ -149,6 +154,8 @@ int extraction_run(int argc, char** argv) {
   }
   if (!os_full_path(destination, g_target_path, sizeof g_target_path)) {
     g_target_path[0] = '\0';
+    failure_note_system();
+    failure_note_path(destination);
     ui_report_error(REPORT_DIRECTORY_FAILED, destination);
   }
   // The temporary directory lies in a shared folder: private to this user.

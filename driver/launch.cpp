@@ -57,7 +57,7 @@ bool open_by_association(const char* file, launch_record* out) {
 bool launch_command(const char* command_line, launch_record* out) {
   out->process = {nullptr, nullptr, 0};
   out->created = false;
-  char scratch[COMMAND_LINE_SIZE];
+  static char scratch[COMMAND_LINE_SIZE];  // too large for the stack on POSIX
   size_t length = strnlen(command_line, sizeof scratch);
   if (length >= sizeof scratch) return false;
   memcpy(scratch, command_line, length + 1);
@@ -73,11 +73,13 @@ bool launch_command(const char* command_line, launch_record* out) {
 }
 
 bool launch_is_start(const char* command_line) {
-  char scratch[COMMAND_LINE_SIZE];
-  size_t length = strnlen(command_line, sizeof scratch - 1);
-  memcpy(scratch, command_line, length);
-  scratch[length] = '\0';
-  char* cursor = scratch;
+  while (*command_line == ' ') ++command_line;
+  // The first word's head and the byte after it tell whether it is "start".
+  char head[sizeof "start" + 1];
+  size_t length = strnlen(command_line, sizeof head - 1);
+  memcpy(head, command_line, length);
+  head[length] = '\0';
+  char* cursor = head;
   const char* first = next_word(&cursor);
   return first != nullptr && is_start(first);
 }

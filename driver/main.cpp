@@ -99,7 +99,7 @@ int driver_run(int argc, char** argv) {
     exit_status = EXIT_STATUS_SUCCESS;
   } else if (status < 0) {
     const char* text = options_error_text(status);
-    if (text != nullptr) ui_notify(EVENT_MESSAGE, text);
+    if (text != nullptr) notify_failure(text);
   } else if (self_extractor) {
     exit_status = extraction_run(argc, argv);
   } else if (damaged_self_extractor(argv[0])) {

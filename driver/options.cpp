@@ -9,6 +9,8 @@
 #include <cstring>
 
 #include "foundation/backend.h"
+#include "foundation/failure.h"
+#include "foundation/path.h"
 
 const char USAGE_TEXT[] =
     "usage: QPK2EXE [options] {QPK file} [EXE file]\n"
@@ -51,7 +53,7 @@ static bool option_prefix[256];
 static char** positional_table;
 static int positional_total;
 
-constexpr size_t POSITIONAL_BUFFER_SIZE = 256;  // the callers' buffers
+constexpr size_t POSITIONAL_BUFFER_SIZE = PATH_SIZE;  // the callers' buffers
 constexpr size_t POSITIONAL_TABLE_BYTES = POSITIONAL_TABLE_SIZE * sizeof(char*);
 
 int options_init() {
@@ -138,7 +140,10 @@ int options_parse(int argc, char** argv) {
       if (status < 0) return status;
       continue;
     }
-    if (strlen(word) >= POSITIONAL_BUFFER_SIZE) return ERROR_WORD_TOO_LONG;
+    if (strlen(word) >= POSITIONAL_BUFFER_SIZE) {
+      failure_note_too_long(word);  // a positional word names a file or folder
+      return ERROR_WORD_TOO_LONG;
+    }
     positional_add(word);  // a lost copy is not an error of the command line
   }
   return 0;

@@ -45,8 +45,10 @@ int options_init();
 void options_set_prefixes(const char* prefixes);
 // Parses entries 1 to argc-1. Returns 0, ERROR_INVALID_OPTION (also for an
 // empty word), ERROR_OPTION_ALREADY_SET, ERROR_OPTION_MISSING_PARAMETER, or
-// ERROR_WORD_TOO_LONG for a parameter over 254 or a positional word over 255
-// characters. On POSIX a "/" word is an option only when the rest names one.
+// ERROR_WORD_TOO_LONG for a parameter over 254 characters or a positional
+// word that does not fit PATH_SIZE (over 255 characters on Win32, 4095 bytes
+// on POSIX; the word is then noted as the failure's path). On POSIX a "/"
+// word is an option only when the rest names one.
 int options_parse(int argc, char** argv);
 // The message of a refused command line ("ERROR: Invalid option", ...) for a
 // status of options_parse or ERROR_TOO_MANY_WORDS; null for any other.
@@ -58,7 +60,7 @@ int option_parameter(const char* word, char* out);
 // 0, or -1 when the copy cannot be allocated or the list is full or absent.
 int positional_add(const char* word);
 int positional_count();
-// out holds 256 bytes. ERROR_NO_SUCH_POSITIONAL outside 0 to count-1;
+// out holds PATH_SIZE bytes. ERROR_NO_SUCH_POSITIONAL outside 0 to count-1;
 // ERROR_WORD_TOO_LONG (out empty) for a word added directly that cannot fit.
 int positional_get(int index, char* out);
 void options_free();

@@ -62,7 +62,7 @@ int shell_word(const char* text, char* out, size_t size) {
 
 int expand_destination(const char* text, char* out, size_t size, bool as_shell_word) {
   if (!as_shell_word) return substitute_all(DESTINATION_TOKEN, g_target_path, text, out, size);
-  char destination[COMMAND_LINE_SIZE];
+  char destination[SHELL_WORD_SIZE];
   int status = shell_word(g_target_path, destination, sizeof destination);
   return status != 0 ? status : substitute_all(DESTINATION_TOKEN, destination, text, out, size);
 }

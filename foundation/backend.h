@@ -97,7 +97,9 @@ bool os_file_delete(const char* path);
 bool os_file_replace(const char* from, const char* to);
 bool os_dir_change(const char* path);
 // Full path of a name (relative to the current directory), into a buffer of
-// size bytes; false when it does not fit or cannot be formed.
+// size bytes; false when it does not fit or cannot be formed. On POSIX a
+// result that does not fit its buffer (here and in the three below) leaves
+// the system error ENAMETOOLONG.
 bool os_full_path(const char* name, char* out, size_t size);
 // The running program's own file.
 bool os_module_path(char* out, size_t size);
@@ -183,7 +185,7 @@ using os_key = void*;
 bool os_key_create(const char* path, os_key* out);
 bool os_key_open(const char* path, os_key* out);
 bool os_key_value_count(os_key key, uint32_t* count);
-// Value data is at most 255 bytes.
+// Value data is at most 255 bytes on Win32, PATH_SIZE on POSIX.
 bool os_key_set_value(os_key key, const char* name, const char* data, uint32_t size);
 bool os_key_get_value(os_key key, const char* name, char* data, uint32_t size);
 bool os_key_delete_value(os_key key, const char* name);

@@ -2,16 +2,16 @@
 #include "foundation/failure.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "foundation/backend.h"
-#include "foundation/path.h"
 
 namespace {
 
 constexpr size_t REASON_SIZE = 128;
 
 struct failure_record {
-  char path[PATH_SIZE] = "";
+  char path[FAILURE_PATH_SIZE] = "";
   char reason[REASON_SIZE] = "";
 };
 
@@ -25,8 +25,23 @@ void failure_note_reason(const char* reason) {
   snprintf(failure.reason, sizeof failure.reason, "%s", reason != nullptr ? reason : "");
 }
 
+// A path too long for the record keeps its head and its end (the file's own
+// name), with a visible "..." between them rather than a silent cut.
 void failure_note_path(const char* path) {
-  if (failure.path[0] == '\0' && path != nullptr) snprintf(failure.path, sizeof failure.path, "%s", path);
+  if (failure.path[0] != '\0' || path == nullptr) return;
+  const size_t length = strlen(path);
+  if (length < sizeof failure.path) {
+    memcpy(failure.path, path, length + 1);
+    return;
+  }
+  constexpr size_t HALF = (sizeof failure.path - sizeof "...") / 2;
+  snprintf(failure.path, sizeof failure.path, "%.*s...%s", static_cast<int>(HALF), path, path + length - HALF);
+}
+
+void failure_note_too_long(const char* path) {
+  if (failure.path[0] != '\0') return;
+  failure_note_reason("the path is too long");
+  failure_note_path(path);
 }
 
 void failure_clear() { failure = failure_record{}; }

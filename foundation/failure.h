@@ -6,6 +6,12 @@
 
 #include <cstddef>
 
+#include "foundation/path.h"
+
+// A noted path: room for a destination and an entry name that together
+// outgrow PATH_SIZE, so that the reason line can name what is too long.
+constexpr size_t FAILURE_PATH_SIZE = 2 * PATH_SIZE;
+
 // Notes the error the last failed system call left (os_last_error).
 void failure_note_system();
 // Notes the engine's own words for what is wrong (damaged data).
@@ -13,7 +19,12 @@ void failure_note_reason(const char* reason);
 // Notes the file the failure concerned; the first path noted since
 // failure_clear stays, so a clean-up step cannot take its place.
 void failure_note_path(const char* path);
+// Notes the path and "the path is too long", for a path that does not fit;
+// nothing when a path is noted already.
+void failure_note_too_long(const char* path);
 void failure_clear();
-// "path: reason" into out (size bytes, cut to fit); false when no path was
-// noted. Without a noted reason the reason is "failed".
+// "path: reason" into out (size bytes, cut to fit; FAILURE_PATH_SIZE + 128
+// hold any); false when no path was noted. Without a noted reason the reason
+// is "failed". A path longer than FAILURE_PATH_SIZE - 1 is noted with "..."
+// in place of its middle.
 bool failure_describe(char* out, size_t size);

@@ -12,8 +12,13 @@
 namespace {
 
 constexpr int FILE_MODULE_KEY = 0;
-// The directory part handed to the system, the Win32 path length.
+// The directory part handed to the system: the Win32 path length, or any
+// POSIX path.
+#ifdef _WIN32
 constexpr size_t DIR_CHANGE_SIZE = 260;
+#else
+constexpr size_t DIR_CHANGE_SIZE = PATH_SIZE;
+#endif
 
 os_seek_origin to_origin(int origin) {
   if (origin == FILE_SEEK_CUR) return OS_SEEK_CUR;
@@ -135,7 +140,10 @@ int file_create_temporary(const char* beside, char* out, size_t size, file_handl
     char name[32];
     snprintf(name, sizeof name, ".qpk%lx-%lu", static_cast<unsigned long>(os_process_id()),
              static_cast<unsigned long>(counter++));
-    if (!path_join(out, size, drive, dir, name, ".tmp")) return ERROR_FILE_OPEN;
+    if (!path_join(out, size, drive, dir, name, ".tmp")) {
+      failure_note_too_long(beside);  // the name beside it does not fit
+      return ERROR_FILE_OPEN;
+    }
     if (file_open(out, file, FILE_MODE_NEW) == 0) return 0;
     if (os_get_attributes(out) == OS_ATTR_INVALID) break;  // not a clash: the folder refuses
   }

@@ -4,7 +4,13 @@
 
 #include <cstddef>
 
-constexpr size_t PATH_SIZE = 256;  // 255 characters and a terminating zero
+// A path and its terminating zero. The Windows program keeps its MAX_PATH-style
+// 256 bytes; on POSIX a path may be as long as the system allows (PATH_MAX).
+#ifdef _WIN32
+constexpr size_t PATH_SIZE = 256;
+#else
+constexpr size_t PATH_SIZE = 4096;
+#endif
 
 // POSIX file names are UTF-8 by convention; Win32 names are in the ANSI code
 // page, or UTF-8 given to the wide functions (foundation/backend.h).

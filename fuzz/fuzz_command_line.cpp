@@ -9,11 +9,12 @@
 #include <memory>
 
 #include "driver/options.h"
+#include "foundation/path.h"
 
 namespace {
 
 constexpr int WORD_CAPACITY = ARGUMENT_VECTOR_SIZE - 1;
-constexpr size_t POSITIONAL_BUFFER_SIZE = 256;
+constexpr size_t POSITIONAL_BUFFER_SIZE = PATH_SIZE;
 
 void fail(const char* what) {
   std::fprintf(stderr, "%s\n", what);

@@ -14,7 +14,11 @@
 ui_state_record ui_state;
 
 // Detail and error text of ui_report_error, terminator included.
+#ifdef _WIN32
 constexpr int ERROR_TEXT_SIZE = 256;
+#else
+constexpr int ERROR_TEXT_SIZE = UI_MESSAGE_SIZE;
+#endif
 
 
 // Formats a display text into a fixed buffer, cutting what does not fit.

@@ -21,10 +21,16 @@ constexpr unsigned COMMAND_OK = 1;
 constexpr unsigned COMMAND_CANCEL = 2;
 constexpr unsigned COMMAND_CONTINUE = ITEM_CONTINUE;
 
-// Text sizes, terminator included.
+// Text sizes, terminator included. On POSIX a message or question names its
+// paths whole: a message holds up to three (a failure and its reason line).
 constexpr int UI_TITLE_SIZE = 256;
+#ifdef _WIN32
 constexpr int UI_MESSAGE_SIZE = 1024;
 constexpr int UI_QUESTION_SIZE = 512;
+#else
+constexpr int UI_MESSAGE_SIZE = 4 * 4096;
+constexpr int UI_QUESTION_SIZE = 4096 + 256;
+#endif
 
 // ---- implemented by each back-end ----
 // The pause after each file in normal mode: long enough to read its name in

@@ -14,10 +14,11 @@
 #include <string>
 
 #include "foundation/backend.h"
+#include "foundation/path.h"
 
 namespace {
 
-constexpr uint32_t KEY_VALUE_LIMIT = 255;
+constexpr uint32_t KEY_VALUE_LIMIT = PATH_SIZE;  // a path and its zero
 constexpr char TEMPORARY_PREFIX = '.';  // value names never begin with it
 
 struct key_folder {

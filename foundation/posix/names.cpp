@@ -1,5 +1,6 @@
 // POSIX back-end of file-system names: attributes, directories, full paths,
 // the program's own file, temporary names and free space.
+#include <errno.h>
 #include <limits.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -10,6 +11,9 @@
 #include <cstring>
 
 #include "foundation/backend.h"
+#include "foundation/path.h"
+
+static_assert(PATH_SIZE == PATH_MAX, "a path buffer holds any path the system takes");
 
 namespace {
 
@@ -19,9 +23,16 @@ mode_t current_umask() {
   return mask;
 }
 
+// A result that does not fit its buffer fails as the system would fail a
+// path too long, so the caller's reason line says so.
+bool too_long() {
+  errno = ENAMETOOLONG;
+  return false;
+}
+
 bool copy_text(const char* text, char* out, size_t size) {
   size_t length = strlen(text);
-  if (length >= size) return false;
+  if (length >= size) return too_long();
   memcpy(out, text, length + 1);
   return true;
 }
@@ -79,7 +90,7 @@ bool os_full_path(const char* name, char* out, size_t size) {
     char current[PATH_MAX];
     if (getcwd(current, sizeof current) == nullptr) return false;
     int length = snprintf(joined, sizeof joined, "%s/%s", current, name);
-    if (length < 0 || static_cast<size_t>(length) >= sizeof joined) return false;
+    if (length < 0 || static_cast<size_t>(length) >= sizeof joined) return too_long();
   }
   // Lexical normalisation: "." goes, ".." takes the component before it
   // (never above the root), repeated separators become one.
@@ -96,14 +107,14 @@ bool os_full_path(const char* name, char* out, size_t size) {
       if (length > 0) --length;
       continue;
     }
-    if (length + 1 + part >= size) return false;
+    if (length + 1 + part >= size) return too_long();
     out[length++] = '/';
     memcpy(out + length, start, part);
     length += part;
   }
   bool trailing = joined[strlen(joined) - 1] == '/';
   if (length == 0 || trailing) {
-    if (length + 1 >= size) return false;
+    if (length + 1 >= size) return too_long();
     out[length++] = '/';
   }
   out[length] = 0;
@@ -113,7 +124,8 @@ bool os_full_path(const char* name, char* out, size_t size) {
 bool os_module_path(char* out, size_t size) {
   if (size == 0) return false;
   ssize_t length = readlink("/proc/self/exe", out, size);
-  if (length <= 0 || static_cast<size_t>(length) >= size) return false;
+  if (length <= 0) return false;
+  if (static_cast<size_t>(length) >= size) return too_long();
   out[length] = 0;
   return true;
 }
@@ -124,7 +136,8 @@ bool os_temp_folder(char* out, size_t size) {
   size_t length = strlen(folder);
   bool add_separator = folder[length - 1] != '/';
   int written = snprintf(out, size, "%s%s", folder, add_separator ? "/" : "");
-  return written > 0 && static_cast<size_t>(written) < size;
+  if (written > 0 && static_cast<size_t>(written) >= size) return too_long();
+  return written > 0;
 }
 
 bool os_temp_file_name(const char* folder, const char* prefix, char* out, size_t size) {
@@ -132,7 +145,8 @@ bool os_temp_file_name(const char* folder, const char* prefix, char* out, size_t
   size_t length = strlen(folder);
   const char* separator = folder[length - 1] == '/' ? "" : "/";
   int written = snprintf(out, size, "%s%s%sXXXXXX", folder, separator, prefix);
-  if (written < 0 || static_cast<size_t>(written) >= size) return false;
+  if (written < 0) return false;
+  if (static_cast<size_t>(written) >= size) return too_long();
   int fd = mkstemp(out);
   if (fd < 0) return false;
   close(fd);

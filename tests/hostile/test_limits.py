@@ -21,11 +21,13 @@ def deep_destination(run, length):
 
 
 def test_destination_lengths(platform, stub, new_run):
-    """With the entry n.txt, a 249-character destination gives a 255-character
-    target (extracted); 250 gives 256 (refused, nothing made). A 255-character
-    destination leaves no room for its separator; a 256-character word is
-    refused before anything happens."""
-    table = [(249, "extracted"), (250, "refused"), (255, "refused"), (256, "word too long")]
+    """A path holds 255 characters on Windows, 4095 bytes (PATH_MAX) on Linux.
+    With the entry n.txt, a destination 6 shorter gives a target of the
+    limit (extracted); one more refuses it (nothing made). A destination of
+    the limit leaves no room for its separator; a word past it is refused
+    before anything happens."""
+    limit = 255 if platform.win32 else 4095
+    table = [(limit - 6, "extracted"), (limit - 5, "refused"), (limit, "refused"), (limit + 1, "word too long")]
     for length, outcome in table:
         run = new_run("destination-%d" % length)
         destination, top = deep_destination(run, length)

@@ -9,6 +9,7 @@
 #include "archive/layout.h"
 #include "archive/progress.h"
 #include "archive_fixture.h"
+#include "foundation/failure.h"
 #include "foundation/file.h"
 #include "foundation/path.h"
 
@@ -371,16 +372,26 @@ TEST(ArchiveExtract, DotsInsideNamesAreOrdinary) {
 TEST(ArchiveExtract, TargetPathsThatDoNotFitAreRefused) {
   scratch_dir dir;
   std::string destination = dir.path("out");
-  while (destination.size() < 200) destination += std::string(1, PATH_SEPARATOR) + "level";
+  while (destination.size() < PATH_SIZE - 56) destination += std::string(1, PATH_SEPARATOR) + "level";
   fs::create_directories(destination);
-  std::string long_name = "d\\" + std::string(100, 'x') + ".txt";
-  EXPECT_EQ(ERROR_ENTRY_NAME, extract(dir, make_archive({stored(long_name, "x")}), 1, {}, "*.*", destination))
-      << "a target path over 255 characters must be refused, not cut";
+  const std::string file_name = std::string(100, 'x') + ".txt";
+  for (int use_paths : {1, 0}) {
+    SCOPED_TRACE(use_paths);
+    std::string target = destination;
+    target += PATH_SEPARATOR;
+    if (use_paths) (target += 'd') += PATH_SEPARATOR;
+    target += file_name;
+    EXPECT_EQ(ERROR_ENTRY_NAME,
+              extract(dir, make_archive({stored("d\\" + file_name, "x")}), use_paths, {}, "*.*", destination))
+        << "a target path over PATH_SIZE - 1 characters must be refused, not cut";
+    char reason[FAILURE_PATH_SIZE + 128];
+    ASSERT_TRUE(failure_describe(reason, sizeof reason));
+    EXPECT_EQ(target + ": the path is too long", reason) << "the refusal names the whole target";
+  }
   EXPECT_FALSE(path_exists(destination + PATH_SEPARATOR + "d")) << "not even its directory is made";
-  EXPECT_EQ(ERROR_ENTRY_NAME, extract(dir, make_archive({stored(long_name, "x")}), 0, {}, "*.*", destination));
-  std::string fits = std::string(254 - destination.size(), 'f');
+  std::string fits = std::string(PATH_SIZE - 2 - destination.size(), 'f');
   EXPECT_EQ(0, extract(dir, make_archive({stored(fits, "x")}), 1, {}, "*.*", destination))
-      << "a target of exactly 255 characters fits";
+      << "a target of exactly PATH_SIZE - 1 characters fits";
 }
 
 TEST_P(ArchiveExtractByCodec, DataBeyondTwoGigabytesEndsTheWalkBeforeAnythingIsWritten) {

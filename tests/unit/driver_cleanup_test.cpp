@@ -104,9 +104,9 @@ TEST_F(Cleanup, ReadOnlyFilesAreDeletedToo) {
 
 TEST_F(Cleanup, RefusesPathsThatCannotBeStoredWhole) {
   ASSERT_TRUE(os_dir_create(target_.c_str()));
-  std::string long_path = in_target(std::string(300, 'n'));
+  std::string long_path = in_target(std::string(CLEANUP_VALUE_SIZE, 'n'));
   record_extracted_path(EVENT_EXTRACTING, long_path.c_str());
-  EXPECT_NE(long_path, value("0")) << "a path of 255 characters or more is not recorded, not even cut";
+  EXPECT_NE(long_path, value("0")) << "a path as long as the value or longer is not recorded, not even cut";
   created("short.txt", false);
   EXPECT_EQ(in_target("short.txt"), value("0")) << "later paths still are";
 }

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "cleanup/cleanup_key.h"
 #include "foundation/backend.h"
 #include "test_util.h"
 
@@ -58,8 +59,8 @@ TEST_F(KeyStore, ValuesRoundTripAndTheKeyGoesWithThem) {
 TEST_F(KeyStore, RefusesValuesLargerThanTheField) {
   os_key key = nullptr;
   ASSERT_TRUE(os_key_create(KEY, &key));
-  char big[256] = {'x'};
-  EXPECT_FALSE(os_key_set_value(key, "0", big, sizeof big)) << "value data is at most 255 bytes";
+  char big[CLEANUP_VALUE_SIZE + 1] = {'x'};
+  EXPECT_FALSE(os_key_set_value(key, "0", big, sizeof big)) << "value data is at most a clean-up value's size";
   os_key_close(key);
 }
 

@@ -34,7 +34,7 @@ class Launch : public ::testing::Test {
 };
 
 TEST_F(Launch, CommandsThatNameNothingAreNotStarted) {
-  const std::string too_long = "x" + std::string(300, ' ') + "y";
+  const std::string too_long = "x" + std::string(COMMAND_LINE_SIZE, ' ') + "y";
   const char* table[] = {"start", "START   ", "   ", "", too_long.c_str()};
   for (const char* command : table) {
     SCOPED_TRACE(command);

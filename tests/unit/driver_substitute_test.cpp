@@ -27,7 +27,7 @@ TEST(Substitute, ReplacesEveryTokenAndNothingElse) {
   };
   for (const substitution& row : table) {
     SCOPED_TRACE(row.text);
-    char out[COMMAND_LINE_SIZE] = "junk";
+    char out[256] = "junk";
     EXPECT_EQ(0, substitute_all(DESTINATION_TOKEN, row.value, row.text, out, sizeof out));
     EXPECT_STREQ(row.expected, out);
   }
@@ -35,7 +35,7 @@ TEST(Substitute, ReplacesEveryTokenAndNothingElse) {
 
 TEST(Substitute, RefusesWhatDoesNotFitInsteadOfCutting) {
   const std::string value(200, 'v');
-  char out[COMMAND_LINE_SIZE];
+  char out[256];
   EXPECT_EQ(ERROR_TEXT_TOO_LONG,
             substitute_all(DESTINATION_TOKEN, value.c_str(), "$(Destination) $(Destination)", out, sizeof out))
       << "two 200-character values do not fit 255 characters";
@@ -51,7 +51,7 @@ TEST(Substitute, RefusesWhatDoesNotFitInsteadOfCutting) {
 
 TEST(Substitute, ExpandDestinationUsesTheTargetPath) {
   snprintf(g_target_path, sizeof g_target_path, "%s", "/tmp/QOR1234");
-  char out[COMMAND_LINE_SIZE];
+  char out[256];
   ASSERT_EQ(0, expand_destination("start $(Destination)/a.txt", out, sizeof out, false));
   EXPECT_STREQ("start /tmp/QOR1234/a.txt", out) << "what goes to no shell is not quoted";
   ASSERT_EQ(0, expand_destination("$(Destination)/setup.sh go", out, sizeof out, true));

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "driver/options.h"
+#include "foundation/failure.h"
+#include "foundation/path.h"
 
 namespace {
 
@@ -48,7 +50,7 @@ class OptionsParse : public ::testing::Test {
   static std::vector<std::string> positionals() {
     std::vector<std::string> result;
     for (int i = 0; i < positional_count(); ++i) {
-      char word[256];
+      char word[PATH_SIZE];
       EXPECT_EQ(0, positional_get(i, word));
       result.emplace_back(word);
     }
@@ -134,7 +136,7 @@ TEST_F(OptionsParse, ParametersAreTakenWholeAndNotCollected) {
 TEST_F(OptionsParse, PositionalWordsKeepTheirOrder) {
   ASSERT_EQ(0, parse_line("data.qpk /nopath out.exe"));
   EXPECT_EQ((std::vector<std::string>{"data.qpk", "out.exe"}), positionals());
-  char word[256] = "untouched";
+  char word[PATH_SIZE] = "untouched";
   EXPECT_EQ(ERROR_NO_SUCH_POSITIONAL, positional_get(2, word));
   EXPECT_EQ(ERROR_NO_SUCH_POSITIONAL, positional_get(-1, word));
 }
@@ -175,22 +177,27 @@ TEST_F(OptionsParse, LongWordsAreRefusedNotCut) {
   options_reset();
   options_free();
   ASSERT_EQ(0, options_init());
-  const std::string longest_word(255, 'w');
+  // A positional word is a path: 255 characters on Win32, 4095 bytes on POSIX.
+  const std::string longest_word(PATH_SIZE - 1, 'w');
   ASSERT_EQ(0, parse_words({longest_word}));
-  EXPECT_EQ((std::vector<std::string>{longest_word}), positionals()) << "255 characters fit the callers' buffers";
+  EXPECT_EQ((std::vector<std::string>{longest_word}), positionals()) << "PATH_SIZE - 1 characters fit the callers' buffers";
 
   options_free();
   ASSERT_EQ(0, options_init());
-  EXPECT_EQ(ERROR_WORD_TOO_LONG, parse_words({"a.qpk", std::string(256, 'w')}))
-      << "a 256-character positional word must be refused, not cut";
+  failure_clear();
+  const std::string too_long(PATH_SIZE, 'w');
+  EXPECT_EQ(ERROR_WORD_TOO_LONG, parse_words({"a.qpk", too_long})) << "a longer positional word must be refused, not cut";
   EXPECT_EQ(1, positional_count());
+  char reason[FAILURE_PATH_SIZE + 128];
+  ASSERT_TRUE(failure_describe(reason, sizeof reason)) << "the refused word is named";
+  EXPECT_EQ(too_long + ": the path is too long", reason);
 
-  // A caller adding a long word directly still cannot overrun a 256-byte buffer.
-  ASSERT_EQ(0, positional_add(std::string(300, 'x').c_str()));
-  char buffer[256 + 8];
+  // A caller adding a long word directly still cannot overrun a PATH_SIZE buffer.
+  ASSERT_EQ(0, positional_add(std::string(PATH_SIZE + 44, 'x').c_str()));
+  char buffer[PATH_SIZE + 8];
   memset(buffer, '#', sizeof buffer);
   EXPECT_EQ(ERROR_WORD_TOO_LONG, positional_get(1, buffer));
-  EXPECT_EQ('#', buffer[256]) << "nothing may be written past the 256-byte buffer";
+  EXPECT_EQ('#', buffer[PATH_SIZE]) << "nothing may be written past the PATH_SIZE buffer";
 }
 
 #ifndef _WIN32
@@ -244,7 +251,7 @@ TEST_F(OptionsParse, TheStoreSurvivesRepeatedInitAndFree) {
   options_free();
   EXPECT_EQ(0, positional_count());
   EXPECT_EQ(-1, positional_add("late")) << "no list after options_free";
-  char word[256];
+  char word[PATH_SIZE];
   EXPECT_EQ(ERROR_NO_SUCH_POSITIONAL, positional_get(0, word));
   ASSERT_EQ(0, options_init());
 

@@ -9,6 +9,7 @@
 #include "ui/fake/window_fake.h"
 #include "ui/state.h"
 #include "ui/ui.h"
+#include "ui/window.h"
 
 namespace {
 
@@ -207,15 +208,15 @@ TEST_F(UiDispatcher, TextsAreShownAsGivenAndLongOnesAreCut) {
   ui_notify(EVENT_MESSAGE, "100% of %s %d %n");
   EXPECT_EQ("100% of %s %d %n", box_text(fake_calls_starting("box").at(0))) << "a message is never a format";
 
-  const std::string long_text(5000, 'm');
+  const std::string long_text(UI_MESSAGE_SIZE + 1000, 'm');
   SetUp();
   ui_notify(EVENT_MESSAGE, long_text.c_str());
-  EXPECT_EQ(long_text.substr(0, 1023), box_text(fake_calls_starting("box").at(0)));
+  EXPECT_EQ(long_text.substr(0, UI_MESSAGE_SIZE - 1), box_text(fake_calls_starting("box").at(0)));
 
-  const std::string long_path = "C:\\" + std::string(2000, 'p');
+  const std::string long_path = "C:\\" + std::string(UI_MESSAGE_SIZE, 'p');
   SetUp();
   ui_notify(EVENT_OVERWRITE_QUERY, long_path.c_str());
-  EXPECT_EQ(long_path.substr(0, 511), box_text(fake_calls_starting("ask").at(0)));
+  EXPECT_EQ(long_path.substr(0, UI_QUESTION_SIZE - 1), box_text(fake_calls_starting("ask").at(0)));
 
   SetUp();
   ui_set_title(std::string(1000, 't').c_str());
@@ -228,7 +229,11 @@ TEST_F(UiDispatcher, TextsAreShownAsGivenAndLongOnesAreCut) {
     SetUp();
     report_error_exit_status(status, long_path.c_str());
     std::string shown = box_text(fake_calls_starting("box").at(0));
+#ifdef _WIN32
     EXPECT_EQ(255u, shown.size()) << "the error text holds 255 characters";
+#else
+    EXPECT_EQ(UI_MESSAGE_SIZE - 1u, shown.size()) << "the error text holds a message box's characters";
+#endif
     EXPECT_EQ(0u, shown.rfind("Error (" + std::to_string(status) + "): ", 0));
   }
 

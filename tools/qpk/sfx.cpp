@@ -6,6 +6,7 @@
 
 #include "archive/self_extractor_build.h"
 #include "driver/options.h"
+#include "foundation/failure.h"
 #include "foundation/path.h"
 #include "tools/qpk/commands.h"
 #include "tools/qpk/pending_files.h"
@@ -13,8 +14,6 @@
 #include "tools/qpk/sfx_stub.h"
 
 namespace {
-
-static_assert(PATH_SIZE == 256, "positional_get writes up to 256 bytes");
 
 // The builder's option table is process-wide: parsed for this command only.
 struct builder_options {
@@ -117,10 +116,14 @@ int qpk_sfx(const sfx_settings& settings, const std::vector<std::string>& words,
   vector.insert(vector.end(), words.begin(), words.end());
   std::vector<char*> argv;
   for (std::string& word : vector) argv.push_back(word.data());
+  failure_clear();
   int status = options_parse(static_cast<int>(argv.size()), argv.data());
   if (status < 0) {
     const char* text = options_error_text(status);
     err << "qpk: " << (text != nullptr ? text : "ERROR: Invalid option") << '\n';
+    // A word too long names itself.
+    char reason[FAILURE_PATH_SIZE + 128];
+    if (failure_describe(reason, sizeof reason)) err << "qpk: " << reason << '\n';
     return 2;
   }
   const int count = positional_count();
@@ -151,7 +154,7 @@ int qpk_sfx(const sfx_settings& settings, const std::vector<std::string>& words,
     return 1;
   }
   char target[PATH_SIZE];
-  if (!os_full_path(output.c_str(), target, sizeof target)) return refuse(err, "ERROR: Path too long", "");
+  if (!os_full_path(output.c_str(), target, sizeof target)) return refuse(err, "%s: the path is too long", output);
 
   made_archive made;
   std::string archive = inputs.front();

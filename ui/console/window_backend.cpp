@@ -16,6 +16,7 @@
 #include <ctime>
 #include <initializer_list>
 
+#include "foundation/path.h"
 #include "ui/window.h"
 
 namespace {
@@ -26,8 +27,6 @@ constexpr int MAX_ANSWER_TRIES = 3;
 struct console_status {
   bool alive = false;
   char status[LINE_SIZE] = "";
-  char detail[LINE_SIZE] = "";
-  char output[LINE_SIZE] = "";  // where the files go
   extract_progress progress;
   bool counting = false;        // the progress has been reported
   // Every entry is handled: later texts print as lines of their own, so
@@ -38,6 +37,13 @@ struct console_status {
 };
 
 console_status status_line;
+// The status line's paths, whole: kept apart from the record above (whose -1
+// puts it in the program file's initialised data), in zero-filled memory.
+struct console_paths {
+  char detail[PATH_SIZE];  // the current file
+  char output[PATH_SIZE];  // where the files go
+};
+console_paths status_paths;
 // A status line is on the screen without its line end.
 bool line_open = false;
 // Ctrl-C while the status line can ask whether to cancel.
@@ -89,7 +95,7 @@ void draw_status_line() {
   }
   // One column less than the width: a wrapped line could not be redrawn.
   const size_t width = static_cast<size_t>(terminal_width() - 1);
-  const char* detail = status_line.detail;
+  const char* detail = status_paths.detail;
   size_t head_length = strlen(head);
   size_t detail_length = strlen(detail);
   constexpr char ELLIPSIS[] = "...";
@@ -120,10 +126,10 @@ void print_summary() {
   const auto total = static_cast<unsigned long long>(progress.files_total);
   end_line();
   if (written == total)
-    fprintf(stderr, "%llu file%s extracted to %s\n", written, written == 1 ? "" : "s", status_line.output);
+    fprintf(stderr, "%llu file%s extracted to %s\n", written, written == 1 ? "" : "s", status_paths.output);
   else
     fprintf(stderr, "%llu of %llu files extracted to %s (%llu not overwritten)\n", written, total,
-            status_line.output, total - written);
+            status_paths.output, total - written);
   fflush(stderr);
 }
 
@@ -153,6 +159,7 @@ void window_unregister_classes() {}
 ui_window window_create_status(void*) {
   if (!isatty(STDERR_FILENO)) return nullptr;
   status_line = console_status{};
+  status_paths = console_paths{};
   status_line.alive = true;
   interrupted = 0;
   struct sigaction action = {};
@@ -185,12 +192,12 @@ void window_set_item_text(ui_window window, int item, const char* text) {
   if (!window_exists(window)) return;
   if (item == ITEM_OUTPUT) {
     end_line();
-    snprintf(status_line.output, sizeof status_line.output, "%s", text);
+    snprintf(status_paths.output, sizeof status_paths.output, "%s", text);
     fprintf(stderr, "Output: %s\n", text);
     return;
   }
   if (item == ITEM_STATUS_LINE) snprintf(status_line.status, sizeof status_line.status, "%s", text);
-  if (item == ITEM_DETAIL_LINE) snprintf(status_line.detail, sizeof status_line.detail, "%s", text);
+  if (item == ITEM_DETAIL_LINE) snprintf(status_paths.detail, sizeof status_paths.detail, "%s", text);
   // After the extraction a status and its detail make one finished line.
   if (status_line.extraction_over && item == ITEM_STATUS_LINE) return;
   draw_status_line();
