@@ -9,6 +9,7 @@
 namespace {
 
 constexpr size_t REASON_SIZE = 128;
+constexpr char TOO_LONG_REASON[] = "the path is too long";
 
 struct failure_record {
   char path[FAILURE_PATH_SIZE] = "";
@@ -40,11 +41,13 @@ void failure_note_path(const char* path) {
 
 void failure_note_too_long(const char* path) {
   if (failure.path[0] != '\0') return;
-  failure_note_reason("the path is too long");
+  failure_note_reason(TOO_LONG_REASON);
   failure_note_path(path);
 }
 
 void failure_clear() { failure = failure_record{}; }
+
+bool failure_is_too_long() { return failure.path[0] != '\0' && strcmp(failure.reason, TOO_LONG_REASON) == 0; }
 
 bool failure_describe(char* out, size_t size) {
   if (size == 0 || failure.path[0] == '\0') return false;

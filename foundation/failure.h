@@ -23,6 +23,8 @@ void failure_note_path(const char* path);
 // nothing when a path is noted already.
 void failure_note_too_long(const char* path);
 void failure_clear();
+// Whether the noted failure is a path too long to use.
+bool failure_is_too_long();
 // "path: reason" into out (size bytes, cut to fit; FAILURE_PATH_SIZE + 128
 // hold any); false when no path was noted. Without a noted reason the reason
 // is "failed". A path longer than FAILURE_PATH_SIZE - 1 is noted with "..."

@@ -42,6 +42,8 @@ def test_option_errors(s):
         status, _, err = s.builder("/nosplash", *words)
         assert status == 255, "option error %s should exit -1, got %d" % (words[:3], status)
         assert message in err, "%s should report %r, got %r" % (words[:3], message, err)
+        if words == [long_path]:
+            assert long_path + ": the path is too long" in err, "the message names the path: %r" % err[-80:]
     assert sorted(os.listdir(s.root)) == ["tmp"], "an option error must not write any file"
     status, _, err = s.builder("/nosplash", *(["w"] * 14))
     assert "Too many words" not in err and USAGE_FIRST_LINE in err, (

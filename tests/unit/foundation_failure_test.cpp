@@ -31,8 +31,15 @@ TEST(FoundationFailure, NamesTheFirstFileAndTheSystemsReason) {
   EXPECT_EQ("d/f33: the deflated data is damaged", described());
   EXPECT_EQ("d/f3", described(5)) << "cut to the buffer, with its zero";
 
+  EXPECT_FALSE(failure_is_too_long()) << "damaged data is no path too long";
+
   failure_clear();
   failure_note_path("x");
   EXPECT_EQ("x: failed", described());
   failure_clear();
+  failure_note_too_long("deep/name");
+  EXPECT_TRUE(failure_is_too_long()) << "the Windows box names only such a path";
+  EXPECT_EQ("deep/name: the path is too long", described());
+  failure_clear();
+  EXPECT_FALSE(failure_is_too_long());
 }
