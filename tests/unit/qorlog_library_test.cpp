@@ -1,5 +1,5 @@
-// The optional log library beside the program: with it present, the
-// program's log messages arrive in its file as one line each.
+// The optional log library where the program looks for it: with it present,
+// the program's log messages arrive in its file as one line each.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -18,10 +18,19 @@ namespace {
 constexpr const char* LIBRARY_NAME = "QORLOG32.DLL";
 constexpr const char* TEMP_VARIABLE = "TMP";
 void set_variable(const char* name, const std::string& value) { _putenv_s(name, value.c_str()); }
+// The program takes the library only from the folder QORLOG32_DIR names:
+// here the test program's own, where the build puts the library.
+void name_library_folder() {
+  char program[1024];
+  ASSERT_TRUE(os_module_path(program, sizeof program));
+  std::string folder = program;
+  set_variable("QORLOG32_DIR", folder.substr(0, folder.find_last_of("\\/")));
+}
 #else
 constexpr const char* LIBRARY_NAME = "libqorlog32.so";
 constexpr const char* TEMP_VARIABLE = "TMPDIR";
 void set_variable(const char* name, const std::string& value) { setenv(name, value.c_str(), 1); }
+void name_library_folder() {}  // the test sets the library search path
 #endif
 
 // The file's lines without their line ends.
@@ -45,8 +54,8 @@ std::string after_stamp(const std::string& line) {
   return std::regex_match(line, match, STAMPED_LINE) ? match[2].str() : "no time stamp: " + line;
 }
 
-// Loads the library the way the program does: beside the program on Win32,
-// through the library search path (which the test sets) on POSIX.
+// Loads the library by its name: the system finds it beside the test program
+// on Win32, through the library search path (which the test sets) on POSIX.
 struct loaded_library {
   loaded_library() : handle(os_library_load(LIBRARY_NAME)) {
     if (handle != nullptr) entry = reinterpret_cast<os_log_entry>(os_library_symbol(handle, "QORLOG32_LogAddComment"));
@@ -64,6 +73,7 @@ TEST(QorlogLibrary, TheProgramsLogLinesArrive) {
   scratch_dir dir;
   const std::string log_path = dir.path("program.log");
   set_variable("QORLOG32_FILE", log_path);
+  name_library_folder();
 
   const uint32_t pool_size = 1000000;
   ASSERT_GE(foundation_init(&pool_size), 0);
