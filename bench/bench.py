@@ -137,9 +137,9 @@ def extraction(args, tools, data_sets, rounds, results, report):
                      rows)
 
     report.heading("Archive sizes")
-    report.table(["data set", "source", "qpk", "zip -9", "tar.gz -9", "makeself"],
+    report.table(["data set", "source", "qpk", "zip -9", "tar.gz -9", "makeself", "7z SFX"],
                  [[d.title, mib(datasets.total_bytes(d.root)), mib(d.sizes["qpk"]), mib(d.sizes["zip"]),
-                   mib(d.sizes["tgz"]), mib(d.sizes["makeself"])] for d in data_sets])
+                   mib(d.sizes["tgz"]), mib(d.sizes["makeself"]), mib(d.sizes["7z"])] for d in data_sets])
 
     report.heading("Peak resident memory during extraction (median)")
     names = [c.name for c in data_sets[0].contenders if not c.self_timed]
@@ -235,39 +235,39 @@ def building(args, tools, data_sets, rounds, results, report):
 
 def start_up(args, tools, quick, results, report):
     log("start-up")
-    root = os.path.join(args.scratch, "src", "empty")
-    folder = os.path.join(args.scratch, "art", "empty")
-    os.makedirs(os.path.join(root, "empty"), exist_ok=True)
+    # One one-byte file: an archive without entries is a failed extraction.
+    root = os.path.join(args.scratch, "src", "tiny")
+    folder = os.path.join(args.scratch, "art", "tiny")
+    os.makedirs(root, exist_ok=True)
     os.makedirs(folder, exist_ok=True)
-    archive = os.path.join(folder, "empty.qpk")
+    with open(os.path.join(root, "one"), "wb") as f:
+        f.write(b"1")
+    archive = os.path.join(folder, "tiny.qpk")
     peers.clear(archive)
-    try:
-        measure.run([tools.qpk, "create", archive, "empty"], cwd=root)
-    except measure.CommandFailed as e:
-        # An archive without entries is its signature field alone.
-        log(f"  {e}; writing the empty archive directly")
-        with open(archive, "wb") as f:
-            f.write(b"QOR ARCHIVE FORMAT 2.0".ljust(32, b"\0"))
-    sfx = peers.build_sfx(tools, archive, os.path.join(folder, "empty.exe"))
-    run_file = os.path.join(folder, "empty.run")
+    measure.run([tools.qpk, "create", archive, "one"], cwd=root)
+    sfx = peers.build_sfx(tools, archive, os.path.join(folder, "tiny.exe"))
+    run_file = os.path.join(folder, "tiny.run")
     peers.clear(run_file)
-    measure.run(["makeself", "--gzip", "--nox11", "--noprogress", "--quiet",
-                 os.path.join(root, "empty"), run_file, "bench", "true"])
+    measure.run(["makeself", "--gzip", "--nox11", "--noprogress", "--quiet", root, run_file, "bench", "true"])
+    seven = os.path.join(folder, "tiny-7z.run")
+    peers.clear(seven)
+    peers.make_7z_sfx(root, seven)
     contenders = [peers.Contender("qpk2exe", lambda d: [sfx, d]),
                   peers.Contender("/bin/true", lambda d: ["/bin/true"]),
-                  peers.Contender("makeself", lambda d: [run_file, "--quiet", "--noexec", "--target", d])]
+                  peers.Contender("makeself", lambda d: [run_file, "--quiet", "--noexec", "--target", d]),
+                  peers.Contender("7z SFX", lambda d: [seven, "-y", "-o" + d])]
     if tools.win32_builder:
-        sfx_win32 = peers.build_sfx_win32(tools, archive, os.path.join(folder, "empty-win32.exe"))
+        sfx_win32 = peers.build_sfx_win32(tools, archive, os.path.join(folder, "tiny-win32.exe"))
         contenders.append(peers.Contender(tools.windows_name,
                                           lambda d: [tools.wine, sfx_win32, peers.windows_path(d)],
                                           env=tools.wine_env))
     rounds = 10 if quick else 30
     out = os.path.join(args.scratch, "out")
-    interleave(results, lambda c: ("empty", c.name), contenders, rounds,
-               lambda c, n: os.path.join(out, f"empty-{c.name.split()[0].strip('/')}"))
-    report.heading(f"Start-up with an empty archive (median of {rounds})")
+    interleave(results, lambda c: ("tiny", c.name), contenders, rounds,
+               lambda c, n: os.path.join(out, f"tiny-{c.name.split()[0].strip('/')}"))
+    report.heading(f"Start-up with a one-byte file (median of {rounds})")
     report.table(["program", "time", "peak memory"],
-                 [[c.name, results.shown_time(("empty", c.name)), kib_as_mib(results.peak(("empty", c.name)))]
+                 [[c.name, results.shown_time(("tiny", c.name)), kib_as_mib(results.peak(("tiny", c.name)))]
                   for c in contenders])
 
 
@@ -286,7 +286,7 @@ def targets(data_sets, results, report):
         else:
             cp = results.time((d.name, "cp -r"))
             rows.append([d.title, "extraction >= 0.8x cp -r", ratio(cp, ours), met(cp and cp / ours >= 0.8)])
-        for peer in ["unzip -q", "tar -xzf", "makeself"]:
+        for peer in ["unzip -q", "tar -xzf", "makeself", "7z SFX"]:
             t = results.time((d.name, peer))
             rows.append([d.title, f"faster than {peer}", ratio(t, ours), met(t and t > ours)])
         peak = results.peak((d.name, "qpk2exe"))

@@ -62,25 +62,41 @@ def build_sfx_win32(tools, archive, output):
     return output
 
 
+SEVEN_ZIP_SFX = "/usr/lib/p7zip/7zCon.sfx"  # p7zip-full's console self-extractor module
+
+
+def make_7z_sfx(root, output):
+    """A 7z archive with 7-Zip's default settings (LZMA2) behind its console module."""
+    archive = output + ".7z"
+    run(["7z", "a", "-bd", archive] + items(root), cwd=root)
+    with open(output, "wb") as out:
+        for part in (SEVEN_ZIP_SFX, archive):
+            with open(part, "rb") as f:
+                shutil.copyfileobj(f, out)
+    os.remove(archive)
+    os.chmod(output, 0o755)
+
+
 def make_peer_archives(data_set, folder):
-    """zip -9, tar + gzip -9 and makeself (gzip -9) of the data set's contents."""
-    made = {
-        "zip": os.path.join(folder, "peer.zip"),
-        "tgz": os.path.join(folder, "peer.tar.gz"),
-        "makeself": os.path.join(folder, "peer.run"),
-    }
-    done = os.path.join(folder, "peers.done")
-    if os.path.exists(done):
-        return made
-    for path in made.values():
-        if os.path.exists(path):
-            os.remove(path)
+    """zip -9, tar + gzip -9, makeself (gzip -9) and a 7z self-extractor of the
+    data set's contents; each is made once, when it is missing."""
     root = data_set.root
-    run(["zip", "-9", "-q", "-r", made["zip"]] + items(root), cwd=root)
-    run(["tar", "-I", "gzip -9", "-cf", made["tgz"]] + items(root), cwd=root)
-    run(["makeself", "--gzip", "--complevel", "9", "--nox11", "--noprogress", "--quiet",
-         root, made["makeself"], "bench", "true"])
-    open(done, "w").close()
+    makers = {
+        "zip": ("peer.zip", lambda out: run(["zip", "-9", "-q", "-r", out] + items(root), cwd=root)),
+        "tgz": ("peer.tar.gz", lambda out: run(["tar", "-I", "gzip -9", "-cf", out] + items(root), cwd=root)),
+        "makeself": ("peer.run", lambda out: run(["makeself", "--gzip", "--complevel", "9", "--nox11",
+                                                  "--noprogress", "--quiet", root, out, "bench", "true"])),
+        "7z": ("peer-7z.run", lambda out: make_7z_sfx(root, out)),
+    }
+    made = {}
+    for key, (name, make) in makers.items():
+        path = os.path.join(folder, name)
+        done = path + ".done"  # a run cut short leaves no .done and the archive is made again
+        if not os.path.exists(done):
+            clear(path)
+            make(path)
+            open(done, "w").close()
+        made[key] = path
     return made
 
 
@@ -114,6 +130,7 @@ def extraction_contenders(tools, data_set, archive, sfx, sfx_win32, peer):
         Contender("tar -xzf", lambda d: ["tar", "-xzf", peer["tgz"], "-C", d],
                   prepare=lambda d: os.makedirs(d)),
         Contender("makeself", lambda d: [peer["makeself"], "--quiet", "--noexec", "--target", d]),
+        Contender("7z SFX", lambda d: [peer["7z"], "-y", "-o" + d]),
     ]
     return c
 

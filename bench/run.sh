@@ -11,7 +11,7 @@ quick=()
 jobs=$(nproc)
 
 missing=()
-for p in zip unzip pigz makeself gzip tar time; do
+for p in zip unzip pigz makeself p7zip-full gzip tar time; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
