@@ -84,8 +84,9 @@ bool refuse_folder(int count, const char* archive) {
   if (shell_word(word, quoted[0], sizeof quoted[0]) != 0 ||
       (count == 2 && shell_word(output, quoted[1], sizeof quoted[1]) != 0))
     return false;
-  snprintf(text, sizeof text, "ERROR: \"%s\" is a folder, not a QPK archive\nqpk sfx %s %s packs a folder into a self-extractor",
-           word, quoted[0], count == 2 ? quoted[1] : output);
+  snprintf(text, sizeof text,
+           "ERROR: \"%s\" is a folder, not a QPK archive\nqpk sfx %s %s packs a folder into a self-extractor", word,
+           quoted[0], count == 2 ? quoted[1] : output);
   ui_notify(EVENT_MESSAGE, text);
   return true;
 }

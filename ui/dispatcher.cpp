@@ -96,8 +96,9 @@ static void report_kept_files(const extract_progress& progress, bool summary_sho
                static_cast<unsigned long long>(progress.files_written),
                static_cast<unsigned long long>(progress.files_total), destination.path);
   char text[UI_MESSAGE_SIZE];
-  format_cut(text, sizeof text, "%s%llu existing file%s kept (no terminal to ask); run again with --overwrite to replace %s",
-             head, kept, kept == 1 ? "" : "s", kept == 1 ? "it" : "them");
+  format_cut(text, sizeof text,
+             "%s%llu existing file%s kept (no terminal to ask); run again with --overwrite to replace %s", head, kept,
+             kept == 1 ? "" : "s", kept == 1 ? "it" : "them");
   ui_message(text);
 }
 

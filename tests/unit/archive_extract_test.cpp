@@ -277,7 +277,8 @@ TEST_P(ArchiveExtractByCodec, FreeSpaceExactlyEqualToTheSelectionPasses) {
     // Sizes one byte apart round alike: the reason line gives both in bytes.
     char reason[FAILURE_PATH_SIZE + 128];
     ASSERT_TRUE(failure_describe(reason, sizeof reason));
-    const std::string needs = destination + ": needs " + std::to_string(static_cast<uint64_t>(free_bytes + 1)) + " bytes, ";
+    const std::string needs =
+        destination + ": needs " + std::to_string(static_cast<uint64_t>(free_bytes + 1)) + " bytes, ";
     EXPECT_EQ(needs, std::string(reason).substr(0, needs.size()));
     EXPECT_TRUE(std::string(reason).ends_with(" bytes free")) << reason;
   }

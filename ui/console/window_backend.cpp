@@ -4,8 +4,8 @@
 // cancel gesture and Enter the Continue button while the status line is up.
 #include <fcntl.h>
 #include <poll.h>
-#include <strings.h>
 #include <signal.h>
+#include <strings.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
