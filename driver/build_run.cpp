@@ -90,6 +90,16 @@ bool refuse_folder(int count, const char* archive) {
   ui_notify(EVENT_MESSAGE, text);
   return true;
 }
+
+// A named output keeps its name here, so it may name a folder: refused before
+// the overwrite question, which Yes could only answer with a failed build.
+bool refuse_folder_output(const char* output) {
+  if (!is_folder(output)) return false;
+  char text[PATH_SIZE + 64];
+  snprintf(text, sizeof text, "ERROR: \"%s\" is a folder, not a file to write", output);
+  ui_notify(EVENT_MESSAGE, text);
+  return true;
+}
 #endif
 
 }  // namespace
@@ -130,7 +140,7 @@ int build_run(int argc, char** argv) {
     return EXIT_STATUS_FAILURE;
   }
 #ifndef _WIN32
-  if (refuse_folder(count, archive)) return EXIT_STATUS_FAILURE;
+  if (refuse_folder(count, archive) || refuse_folder_output(output)) return EXIT_STATUS_FAILURE;
 #endif
   ui_notify(EVENT_OUTPUT_FILE, g_target_path);
   option_block block;

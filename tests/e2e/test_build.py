@@ -139,9 +139,10 @@ def test_linux_words(s):
 
 
 @pytest.mark.platforms("posix")
-def test_folder_given_as_the_archive(s):
+def test_folders_given_as_archive_or_output(s):
     """A folder where the archive belongs is named as one, with the qpk line
-    that packs it, which works as shown."""
+    that packs it, which works as shown; a folder named as the output is
+    refused."""
     s.payload(SAMPLE, "my app")
     for words, output in ((["my app"], "OUTPUT"), (["my app", "setup.run"], "'setup.run'")):
         status, _, err = s.builder("/nosplash", *words)
@@ -150,6 +151,10 @@ def test_folder_given_as_the_archive(s):
         assert lines[-2:] == ['ERROR: "my app" is a folder, not a QPK archive',
                               "qpk sfx 'my app' %s packs a folder into a self-extractor" % output], lines
     assert sorted(os.listdir(s.root)) == ["my app", "tmp"], "nothing may be written"
+    s.make_archive(s.path("data.qpk"), s.payload(SAMPLE))
+    status, _, err = s.builder("/nosplash", "data.qpk", "my app")
+    assert status == 255 and err.splitlines()[-1] == 'ERROR: "my app" is a folder, not a file to write', (
+        "a folder named as the output is refused before any question: %d %r" % (status, err))
     shown = lines[-1].split(" packs ")[0]
     env = dict(s.env, PATH=os.path.dirname(s.qpk) + os.pathsep + s.env["PATH"])
     done = subprocess.run(["bash", "-c", shown], cwd=s.root, env=env, capture_output=True, text=True)
