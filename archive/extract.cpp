@@ -60,8 +60,10 @@ int check_archive(const archive_file* archive, const char* pattern, const char* 
   if (status < 0) return status;
   progress->bytes_total = sum;
   double free_bytes = 0;
-  disk_free_space(base, &free_bytes);
-  return static_cast<double>(sum) > free_bytes ? ERROR_DISK_SPACE : 0;
+  const bool known = disk_free_space(base, &free_bytes) == 0;
+  if (static_cast<double>(sum) <= free_bytes) return 0;
+  note_space_shortage(base, sum, free_bytes, known);
+  return ERROR_DISK_SPACE;
 }
 
 int write_data(file_handle archive, file_handle file, const entry_header& header) {

@@ -23,6 +23,11 @@ constexpr int ERROR_DISK_SPACE = -309;
 // callback (the user cancelled).
 int archive_file_extract(archive_file* archive, const char* pattern, const char* destination, int use_paths);
 int disk_free_space(const char* path, double* bytes);
+// Notes the destination as the failure's path and, as its reason, what the
+// selection needs against what is free ("needs 1.2 GiB, 300.0 MiB free"; in
+// bytes where the rounded sizes would read the same), or that the free space
+// could not be found (known false).
+void note_space_shortage(const char* destination, uint64_t needed, double free_bytes, bool known);
 int wildcard_match(const char* pattern, const char* name);
 int wildcard_match_part(const char* pattern, const char* text);
 // The directory part of the last target whose directories were all found or

@@ -29,8 +29,9 @@ struct path_parts {
 
 // The archive and output names from one or two positional words: the
 // archive gets ".QPK" when it has no extension (on POSIX ".qpk" when only
-// that exists), the output always ".exe". A name that does not fit is noted
-// as the failure's path.
+// that exists). The output takes ".exe" on Win32; on POSIX a named output
+// keeps the name given, since nothing there runs a program by its extension.
+// A name that does not fit is noted as the failure's path.
 bool name_files(int count, char* archive, char* output) {
   char second[PATH_SIZE] = "";
   if (positional_get(0, archive) < 0 || (count == 2 && positional_get(1, second) < 0)) return false;
@@ -52,19 +53,74 @@ bool name_files(int count, char* archive, char* output) {
     }
 #endif
   }
+#ifndef _WIN32
+  if (count == 2) {
+    snprintf(output, PATH_SIZE, "%s", second);  // both PATH_SIZE: it fits
+    return true;
+  }
+#endif
   if (count == 2 && !path_split(second, parts.drive, parts.dir, parts.name, parts.ext)) return false;
   if (path_join(output, PATH_SIZE, parts.drive, parts.dir, parts.name, ".exe")) return true;
   failure_note_too_long(count == 2 ? second : archive);
   return false;
 }
 
+#ifndef _WIN32
+bool is_folder(const char* path) {
+  const uint32_t attributes = os_get_attributes(path);
+  return attributes != OS_ATTR_INVALID && (attributes & OS_ATTR_DIRECTORY) != 0;
+}
+
+// A folder where the archive belongs: the builder takes archives only, while
+// qpk packs a folder into a self-extractor in one step, which the message
+// shows with the words given. True when the run is refused.
+bool refuse_folder(int count, const char* archive) {
+  char word[PATH_SIZE];
+  char output[PATH_SIZE] = "OUTPUT";
+  if (positional_get(0, word) < 0 || (count == 2 && positional_get(1, output) < 0)) return false;
+  if (!is_folder(archive) && (file_exists(archive) == 0 || !is_folder(word))) return false;
+  static char quoted[2][SHELL_WORD_SIZE];  // too large for the stack together
+  static char text[PATH_SIZE + sizeof quoted + 128];
+  if (shell_word(word, quoted[0], sizeof quoted[0]) != 0 ||
+      (count == 2 && shell_word(output, quoted[1], sizeof quoted[1]) != 0))
+    return false;
+  snprintf(text, sizeof text,
+           "ERROR: \"%s\" is a folder, not a QPK archive\nqpk sfx %s %s packs a folder into a self-extractor", word,
+           quoted[0], count == 2 ? quoted[1] : output);
+  ui_notify(EVENT_MESSAGE, text);
+  return true;
+}
+
+// A named output keeps its name here, so it may name a folder: refused before
+// the overwrite question, which Yes could only answer with a failed build.
+bool refuse_folder_output(const char* output) {
+  if (!is_folder(output)) return false;
+  char text[PATH_SIZE + 64];
+  snprintf(text, sizeof text, "ERROR: \"%s\" is a folder, not a file to write", output);
+  ui_notify(EVENT_MESSAGE, text);
+  return true;
+}
+#endif
+
 }  // namespace
+
+void show_usage(bool asked) {
+#ifdef _WIN32
+  (void)asked;
+  ui_notify(EVENT_MESSAGE, USAGE_TEXT);
+#else
+  if (asked)
+    ui_show_result(USAGE_TEXT);
+  else
+    ui_notify(EVENT_MESSAGE, USAGE_TEXT);
+#endif
+}
 
 int build_run(int argc, char** argv) {
   if (!option_is_set("nosplash")) ui_notify(EVENT_SPLASH, "QPK2EXE V" QPK_VERSION_SHORT);
   int count = positional_count();
   if (count == 0 || count > 2) {
-    ui_notify(EVENT_MESSAGE, USAGE_TEXT);
+    show_usage(argc == 1);
     // Asked for with an empty command line, the usage text is the whole job;
     // options without a file are a mistake (a script's empty archive word).
     return argc == 1 ? EXIT_STATUS_SUCCESS : EXIT_STATUS_FAILURE;
@@ -83,6 +139,9 @@ int build_run(int argc, char** argv) {
     notify_failure(PATH_TOO_LONG_TEXT);
     return EXIT_STATUS_FAILURE;
   }
+#ifndef _WIN32
+  if (refuse_folder(count, archive) || refuse_folder_output(output)) return EXIT_STATUS_FAILURE;
+#endif
   ui_notify(EVENT_OUTPUT_FILE, g_target_path);
   option_block block;
   g_run_status = options_record(&block);

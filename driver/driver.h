@@ -45,6 +45,11 @@ constexpr size_t FAILURE_REASON_SIZE = FAILURE_PATH_SIZE + 128;
 // failure concerned and its reason (foundation/failure.h), when one is known.
 void notify_failure(const char* message);
 
+// The usage text: help asked for goes where a caller reads results (on a
+// terminal standard output), the usage after a mistake goes with the
+// messages; the Windows box is the same either way.
+void show_usage(bool asked);
+
 // Returns the process's exit status.
 int driver_run(int argc, char** argv);
 

@@ -18,8 +18,12 @@ namespace {
 
 #ifdef _WIN32
 constexpr bool WAIT_FOR_EVERY_COMMAND = false;
+constexpr bool SAYS_CANCELLED = false;
 #else
 constexpr bool WAIT_FOR_EVERY_COMMAND = true;
+// On a terminal a confirmed cancel is named as such, not as a failure to
+// extract (the Windows box keeps its text).
+constexpr bool SAYS_CANCELLED = true;
 #endif
 
 
@@ -167,7 +171,9 @@ int extraction_run(int argc, char** argv) {
 
   g_run_status = archive_extract("*.*", g_target_path, (flags & SEF_USE_PATHS) ? 1 : 0);
   int exit_status = EXIT_STATUS_FAILURE;
-  if (g_run_status < 0) {
+  if (g_run_status == ERROR_CANCELLED && SAYS_CANCELLED) {
+    ui_notify(EVENT_MESSAGE, "Cancelled");
+  } else if (g_run_status < 0) {
     notify_failure(g_run_status == ERROR_DISK_SPACE ? "Insufficient space to extract files"
                                                     : "Unable to extract files");
   } else {

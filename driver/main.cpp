@@ -92,7 +92,7 @@ int driver_run(int argc, char** argv) {
   LOG_MESSAGE(LOG_INFO, "Starting...");
   int exit_status = EXIT_STATUS_FAILURE;
   if (!self_extractor && asks_for_usage(argc, argv)) {
-    ui_notify(EVENT_MESSAGE, USAGE_TEXT);
+    show_usage(true);
     exit_status = EXIT_STATUS_SUCCESS;
   } else if (!self_extractor && asks_for_version(argc, argv)) {
     ui_show_result("qpk2exe " QPK_VERSION);

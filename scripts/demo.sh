@@ -37,7 +37,7 @@ echo "=== the self-extractor (Linux) ==="
 # Silent (/q1), and after extracting it runs the setup script in the
 # destination folder, which is its current directory.
 cd "$demo"
-"$native/qpk2exe" /nosplash /q1 /e "sh setup.sh" sample.qpk sample
+"$native/qpk2exe" /nosplash /q1 /e "sh setup.sh" sample.qpk sample.exe
 "$native/qpk" info sample.exe
 
 echo "=== running it into $demo/extracted (the setup script's report) ==="

@@ -12,6 +12,11 @@
 #include "ui/window.h"
 
 ui_state_record ui_state;
+// The extraction's destination, for the words after it; zero-filled memory,
+// apart from the initialised state record.
+static struct {
+  char path[PATH_SIZE];
+} destination;
 
 // Detail and error text of ui_report_error, terminator included.
 #ifdef _WIN32
@@ -67,6 +72,36 @@ bool ui_ask_yes_no(const char* format, ...) {
   return window_ask_yes_no(live_status_window(), ui_state.title, question);
 }
 
+// The overwrite question; true for Yes. All and None answer as /y and /n
+// would for the rest of the run.
+static bool ask_overwrite(const char* path) {
+  char question[UI_QUESTION_SIZE];
+  format_cut(question, sizeof question, "%s already exists.  Overwrite?", path);
+  const window_answer answer = window_ask_overwrite(live_status_window(), ui_state.title, question);
+  if (answer == ANSWER_ALL || answer == ANSWER_NONE) {
+    ui_state.response_mode = RESPONSE_AUTOMATIC;
+    ui_state.automatic_response = answer == ANSWER_ALL ? 1 : 0;
+  }
+  return answer == ANSWER_YES || answer == ANSWER_ALL;
+}
+
+// The extraction's last word when existing files were kept because nobody
+// could be asked: how many, and how to replace them. A status line has
+// already said how many files went where.
+static void report_kept_files(const extract_progress& progress, bool summary_shown) {
+  const auto kept = static_cast<unsigned long long>(ui_state.files_kept_unasked);
+  char head[UI_MESSAGE_SIZE] = "";
+  if (!summary_shown)
+    format_cut(head, sizeof head, "%llu of %llu files extracted to %s; ",
+               static_cast<unsigned long long>(progress.files_written),
+               static_cast<unsigned long long>(progress.files_total), destination.path);
+  char text[UI_MESSAGE_SIZE];
+  format_cut(text, sizeof text,
+             "%s%llu existing file%s kept (no terminal to ask); run again with --overwrite to replace %s", head, kept,
+             kept == 1 ? "" : "s", kept == 1 ? "it" : "them");
+  ui_message(text);
+}
+
 void ui_pump_messages() { window_pump(); }
 
 bool ui_cancel_requested() { return window_cancel_requested(); }
@@ -113,10 +148,11 @@ int ui_notify(unsigned event, const char* text) {
         char said[UI_MESSAGE_SIZE];
         format_cut(said, sizeof said, "%s exists; not overwritten: no terminal to ask", text != nullptr ? text : "");
         ui_message(said);
+        ++ui_state.files_kept_unasked;
         return 0;
       }
       if (ui_state.response_mode == RESPONSE_ASK) {
-        if (ui_ask_yes_no("%s already exists.  Overwrite?", text != nullptr ? text : "")) return 1;
+        if (ask_overwrite(text != nullptr ? text : "")) return 1;
       } else if (ui_state.response_mode == RESPONSE_AUTOMATIC) {
         return ui_state.automatic_response;
       }
@@ -125,13 +161,19 @@ int ui_notify(unsigned event, const char* text) {
       ui_message(text);
       break;
     case EVENT_DESTINATION:
+      snprintf(destination.path, sizeof destination.path, "%s", text != nullptr ? text : "");
+      set_item(ITEM_OUTPUT, text);
+      break;
     case EVENT_OUTPUT_FILE:
       set_item(ITEM_OUTPUT, text);
       break;
     case EVENT_PROGRESS: {
       extract_progress progress;
+      if (!progress_from_text(text, &progress)) break;
       ui_window window = live_status_window();
-      if (window != nullptr && progress_from_text(text, &progress)) window_show_progress(window, progress);
+      if (window != nullptr) window_show_progress(window, progress);
+      const bool over = progress.files_total > 0 && progress.files_done == progress.files_total;
+      if (over && ui_state.files_kept_unasked > 0) report_kept_files(progress, window != nullptr);
       break;
     }
     case EVENT_EXECUTING:

@@ -18,6 +18,8 @@ struct ui_state_record {
   // False when the command line said /nostatus: no status window is made.
   bool status_allowed = true;
   ui_window status_window = nullptr;
+  // Existing files kept because nobody could be asked whether to overwrite.
+  uint64_t files_kept_unasked = 0;
   char title[UI_TITLE_SIZE] = "";
   void* instance = nullptr;
 };

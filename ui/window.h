@@ -62,6 +62,11 @@ void window_show_result(ui_window owner, const char* title, const char* text);
 bool window_can_ask();
 // A Yes/No box with Yes the default; true only for Yes.
 bool window_ask_yes_no(ui_window owner, const char* title, const char* question);
+// Answers to the overwrite question. All and None answer this question and
+// every later one of the run: Yes to all, or No to all.
+enum window_answer { ANSWER_NO, ANSWER_YES, ANSWER_ALL, ANSWER_NONE };
+// The overwrite question: the Yes/No box; a terminal also takes All and None.
+window_answer window_ask_overwrite(ui_window owner, const char* title, const char* question);
 // Handles every waiting message and returns when none is left; never waits.
 void window_pump();
 // Idles until a message may be waiting (bounded, so a missed wake-up costs

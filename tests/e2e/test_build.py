@@ -2,6 +2,7 @@
 self-extractor it writes (name, layout, option block) and what it refuses."""
 import os
 import shutil
+import subprocess
 
 import pytest
 
@@ -14,15 +15,19 @@ from session import (BLOCK_SIZE, OPTION_SIGNATURE, SAMPLE, SEF_AUTO_YES, SEF_DEL
 def test_usage_text(s):
     """The usage text is the builder's answer to no words or three words, and
     the builder is never silent: /q1 only goes into an option block. Asked
-    for (an empty command line, or a help word) it ends with 0; after options
-    without a file, or three words, with -1."""
+    for (an empty command line, or a help word) it ends with 0 and goes to
+    standard output, where a script reads it; after options without a file,
+    or three words, it ends with -1 and goes to standard error."""
     for words, expected in (([], 0), (["/nosplash"], 255), (["/nosplash", "/q1"], 255), (["--help"], 0),
                             (["-h"], 0), (["-?"], 0), (["/?"], 0), (["/nosplash", "a.qpk", "b.exe", "c"], 255)):
-        status, _, err = s.builder(*words)
+        status, out, err = s.builder(*words)
         assert status == expected, "usage %s should exit %d, got %d" % (words, expected, status)
-        assert USAGE_FIRST_LINE in err, "usage %s should go to standard error, got %r" % (words, err)
-        assert "/destinationdirectory {path}\tForces extraction to the specified directory" in err, (
-            "the usage text should be whole: %r" % err)
+        shown, other = (out, err) if expected == 0 else (err, out)
+        stream = "output" if expected == 0 else "error"
+        assert USAGE_FIRST_LINE in shown and USAGE_FIRST_LINE not in other, (
+            "usage %s should go to standard %s only: %r %r" % (words, stream, out, err))
+        assert "/destinationdirectory {path}\tForces extraction to the specified directory\n" in shown, (
+            "the usage text should be whole: %r" % shown)
     assert sorted(os.listdir(s.root)) == ["tmp"], "usage must not write any file: %s" % os.listdir(s.root)
 
 
@@ -57,8 +62,12 @@ def test_output_naming(s):
     if not os.path.exists(s.path("data.qpk")):
         shutil.copy(s.path("data.QPK"), s.path("data.qpk"))
     os.makedirs(s.path("out"))
-    table = [(["data"], "data.exe"), (["data.qpk", os.path.join("out", "setup")], os.path.join("out", "setup.exe")),
-             (["data.qpk", "setup.bin"], "setup.exe")]
+    # Windows gives every output ".exe"; Linux keeps the name given.
+    named = (lambda name, exe: exe) if s.win32 else (lambda name, exe: name)
+    table = [(["data"], "data.exe"),
+             (["data.qpk", os.path.join("out", "setup")], os.path.join("out", named("setup", "setup.exe"))),
+             (["data.qpk", "setup.bin"], named("setup.bin", "setup.exe")),
+             (["data.qpk", "installer.run"], named("installer.run", "installer.exe"))]
     for words, expected in table:
         status, _, err = s.builder("/nosplash", "/nostatus", *words)
         assert status == 0, "%s should build with exit 0: %s" % (words, err)
@@ -127,3 +136,28 @@ def test_linux_words(s):
     s.env["QPK2EXE_DEBUG"] = "1"
     status, _, err = s.extract(s.path("data.exe"))
     assert status == 0 and "Delete: [" in err, "QPK2EXE_DEBUG sends the debug prints to standard error: %r" % err
+
+
+@pytest.mark.platforms("posix")
+def test_folders_given_as_archive_or_output(s):
+    """A folder where the archive belongs is named as one, with the qpk line
+    that packs it, which works as shown; a folder named as the output is
+    refused."""
+    s.payload(SAMPLE, "my app")
+    for words, output in ((["my app"], "OUTPUT"), (["my app", "setup.run"], "'setup.run'")):
+        status, _, err = s.builder("/nosplash", *words)
+        assert status == 255, "a folder is no archive: %d %r" % (status, err)
+        lines = err.splitlines()
+        assert lines[-2:] == ['ERROR: "my app" is a folder, not a QPK archive',
+                              "qpk sfx 'my app' %s packs a folder into a self-extractor" % output], lines
+    assert sorted(os.listdir(s.root)) == ["my app", "tmp"], "nothing may be written"
+    s.make_archive(s.path("data.qpk"), s.payload(SAMPLE))
+    status, _, err = s.builder("/nosplash", "data.qpk", "my app")
+    assert status == 255 and err.splitlines()[-1] == 'ERROR: "my app" is a folder, not a file to write', (
+        "a folder named as the output is refused before any question: %d %r" % (status, err))
+    shown = lines[-1].split(" packs ")[0]
+    env = dict(s.env, PATH=os.path.dirname(s.qpk) + os.pathsep + s.env["PATH"])
+    done = subprocess.run(["bash", "-c", shown], cwd=s.root, env=env, capture_output=True, text=True)
+    assert done.returncode == 0, done.stderr
+    status, _, err = s.extract(s.path("setup.run"), "dest")
+    assert status == 0 and read(s.path("dest", "my app", "readme.txt")) == SAMPLE["readme.txt"], err

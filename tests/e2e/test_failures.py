@@ -105,7 +105,7 @@ def test_unusable_archive(s):
         f.write(b"precious")
     for word in ("notes.txt", "setup.exe", "huge.qpk"):
         before = folder_state(s.root)
-        status, _, err = s.builder("/nosplash", word, "kept")
+        status, _, err = s.builder("/nosplash", word, "kept.exe")
         assert status == 255, "building from %s should end with -1, got %d" % (word, status)
         assert word in err, "the refusal should name %s: %r" % (word, err)
         after = folder_state(s.root)
@@ -127,7 +127,7 @@ def test_failed_build_keeps_output(s):
     with faults.small_disk(out, size="%dk" % disk_kib):
         with open(os.path.join(out, "data.exe"), "wb") as f:
             f.write(b"precious")
-        child = pexpect.spawn(s.program, ["/nosplash", "data.qpk", os.path.join(out, "data")], cwd=s.root,
+        child = pexpect.spawn(s.program, ["/nosplash", "data.qpk", os.path.join(out, "data.exe")], cwd=s.root,
                               env=s.env, timeout=HANG_BOUND)
         child.expect("Overwrite\\?")
         child.sendline("")  # Enter: Yes
@@ -163,8 +163,8 @@ def test_cut_short(s):
     with open(s.path("builder.exe"), "wb") as f:
         f.write(stub)
     os.chmod(s.path("builder.exe"), 0o755)
-    status, _, err = s.extract(s.path("builder.exe"))
-    assert status == 0 and "usage: QPK2EXE" in err, "the program image alone is the builder: %d %r" % (status, err)
+    status, out, err = s.extract(s.path("builder.exe"))
+    assert status == 0 and "usage: QPK2EXE" in out, "the program image alone is the builder: %d %r" % (status, err)
 
 
 def marker_command(s):

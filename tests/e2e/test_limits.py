@@ -125,7 +125,7 @@ def builds_from_and_to_long_paths(s):
     s.make_archive(archive, s.payload(SAMPLE))
     status, out, err = s.run(s.qpk, ["list", archive])
     assert status == 0 and "table.bin" in out, "qpk list of a long path: %s" % err
-    status, _, err = s.builder("/nosplash", "/nostatus", "/q1", archive, os.path.join(place, "setup"))
+    status, _, err = s.builder("/nosplash", "/nostatus", "/q1", archive, os.path.join(place, "setup.exe"))
     assert status == 0, "building from and to paths over 255 bytes: %d %s" % (status, err)
     status, _, err = s.run(s.qpk, ["sfx", "/q1", archive, os.path.join(place, "made.exe")])
     assert status == 0, "qpk sfx to a long output: %d %s" % (status, err)

@@ -2,6 +2,7 @@
 missing or unusable destination, a launch that cannot start, two runs side
 by side, and a clean-up whose folders were swapped for links."""
 import os
+import re
 
 import pytest
 
@@ -42,6 +43,13 @@ def test_space_check_refuses(platform, stub, new_run):
         status, err = run.run(["box/dest"])
         assert status == 255, "too little space ends with -1, got %d" % status
         assert "Insufficient space to extract files" in err, "the user must read why: %r" % err
+        lines = err.splitlines()
+        reason = lines[lines.index("Insufficient space to extract files") + 1]
+        sizes = re.fullmatch(re.escape(run.dest) + r": needs ([\d.]+) KiB, ([\d.]+) KiB free", reason)
+        assert sizes, "the next line names the destination, what it needs and what is free: %r" % reason
+        disk = os.statvfs(run.dest)
+        assert abs(float(sizes.group(1)) - 300000 / 1024) < 0.06, "needed: the entry's size, %r" % reason
+        assert abs(float(sizes.group(2)) - disk.f_bavail * disk.f_frsize / 1024) < 0.06, "free: %r" % reason
         assert os.listdir(run.dest) == [], "nothing may be written when the space check refuses"
         assert not run.ran_command(), "the command must not run"
 

@@ -59,7 +59,7 @@ def self_extractor(build, folder):
     run([build.qpk, "create", str(archive), "."], cwd=payload)
 
     def make(name, command):
-        run([build.program, "/nosplash", "/q1", "/e", command, str(archive), name], cwd=folder)
+        run([build.program, "/nosplash", "/q1", "/e", command, str(archive), name + ".exe"], cwd=folder)
         return folder / (name + ".exe")
     return make
 

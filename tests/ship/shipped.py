@@ -54,7 +54,7 @@ def check_tools(root, work):
     env = dict(os.environ, LD_LIBRARY_PATH=os.path.join(root, "lib"), QORLOG32_FILE=log)
     bin_dir = os.path.join(root, "bin")
     run([os.path.join(bin_dir, "qpk"), "create", os.path.join(work, "data.qpk"), "."], cwd=source, env=env)
-    run([os.path.join(bin_dir, "qpk2exe"), "/nosplash", "/q1", "data.qpk", "setup"], cwd=work, env=env)
+    run([os.path.join(bin_dir, "qpk2exe"), "/nosplash", "/q1", "data.qpk", "setup.exe"], cwd=work, env=env)
     assert b"OK 3 entries" in run([os.path.join(bin_dir, "qpk"), "test", "setup.exe"], cwd=work).stdout
     run([os.path.join(work, "setup.exe"), "out"], cwd=work, env=env)
     out = os.path.join(work, "out")

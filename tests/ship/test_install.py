@@ -26,7 +26,7 @@ def test_installed_tools_work(prefix, build):
 
 
 def qpk2exe_words(prefix):
-    usage = run([os.path.join(prefix, "bin/qpk2exe"), "--help"]).stderr.decode()
+    usage = run([os.path.join(prefix, "bin/qpk2exe"), "--help"]).stdout.decode()
     return re.findall(r"^(/\w+)", usage, re.M)
 
 

@@ -10,7 +10,7 @@ import pexpect
 import pytest
 
 FAILED = 255
-OVERWRITE = r"already exists\.  Overwrite\? \[Y/n\] "
+OVERWRITE = r"already exists\.  Overwrite\? \[Y/n/a/N\] "
 CANCEL = r"Are you sure you want to cancel\? \[Y/n\] "
 CONTINUE = "press Enter to continue."
 # A name of two-byte UTF-8 characters, so that a cut can fall inside one.
@@ -46,7 +46,7 @@ class Session:
         tops = sorted({relative.split("/")[0] for relative in files})
         subprocess.run([self.build.qpk, "create", archive] + tops, cwd=payload, check=True,
                        stdout=subprocess.DEVNULL)
-        built = self.build_with(list(options) + [archive, self.path(name)])
+        built = self.build_with(list(options) + [archive, self.path(name + ".exe")])
         assert built.returncode == 0, built.stderr
         return self.path(name + ".exe")
 
@@ -197,7 +197,7 @@ def test_ctrl_c_at_the_overwrite_question(session, after_interrupt, status, cont
     assert exit_status == status, shown
     assert read(session.path("dest", "a.txt")) == content
     if status == FAILED:
-        assert b"Unable to extract files" in shown
+        assert b"\nCancelled\r\n" in shown and b"Unable to extract files" not in shown, shown
 
 
 def test_start_without_xdg_open_names_it(session):
@@ -222,14 +222,16 @@ def test_command_reads_the_terminal_on_a_line_of_its_own(session):
 
 
 # With no terminal a question is answered No and said on standard error; the
-# builder, whose one job that leaves undone, fails.
+# builder, whose one job that leaves undone, fails. The self-extractor did what
+# it could with nobody to ask: its last line says what it kept and how to
+# replace it, and it ends with 0.
 @pytest.mark.parametrize("program, status", [("builder", FAILED), ("self-extractor", 0)])
 def test_no_terminal_answers_no(session, program, status):
-    extractor = session.self_extractor({"a.txt": b"new"})
+    extractor = session.self_extractor({"a.txt": b"new", "b.txt": b"new"})
     if program == "builder":
         existing = session.path("setup.exe")
         before = read(existing)
-        run = session.build_with([session.path("setup.qpk"), session.path("setup")])
+        run = session.build_with([session.path("setup.qpk"), existing])
     else:
         existing = session.path("dest", "a.txt")
         before = b"old"
@@ -239,6 +241,37 @@ def test_no_terminal_answers_no(session, program, status):
     assert run.returncode == status, run.stderr
     assert "%s exists; not overwritten: no terminal to ask" % existing in run.stderr
     assert read(existing) == before
+    if program == "self-extractor":
+        assert run.stderr.splitlines()[-1] == (
+            "1 of 2 files extracted to %s; 1 existing file kept (no terminal to ask); "
+            "run again with --overwrite to replace it" % session.path("dest")), run.stderr
+
+
+# All and None answer the question and every later one; a wrong answer says
+# what the answers are and asks again.
+@pytest.mark.parametrize("answers, replaced", [
+    (["a"], "abc"),
+    (["n", "A"], "bc"),
+    (["Y", "N"], "a"),
+    (["none"], ""),
+    (["x", "y", "no", "ALL"], "ac"),
+], ids=["all", "no-then-all", "yes-then-none", "none-word", "wrong-then-words"])
+def test_overwrite_all_and_none(session, answers, replaced):
+    files = {name + ".txt": b"new" for name in "abc"}
+    program = session.self_extractor(files)
+    for name in files:
+        session.write(session.path("dest", name), b"old")
+    child = session.spawn(program, session.path("dest"))
+    for answer in answers:
+        child.expect(OVERWRITE)
+        child.sendline(answer)
+        if answer == "x":
+            child.expect_exact("Answer y (yes), n (no), a (all: yes to this and every later file)")
+    shown, status = finish(child)
+    assert status == 0, shown
+    assert not re.search(OVERWRITE.encode(), shown), "no question after All or None: %r" % shown
+    contents = {name[0]: read(session.path("dest", name)) for name in files}
+    assert contents == {n: b"new" if n in replaced else b"old" for n in "abc"}
 
 
 def damage_deflated_data(archive):
@@ -266,7 +299,7 @@ def test_failure_names_the_file_and_the_reason(session):
     cases.append((damaged_program, [session.path("dest")], "Unable to extract files",
                   "d/f33: the deflated data is damaged"))
     cases.append((session.build.program, [session.path("setup.qpk"), os.path.join(blocked, "out")],
-                  "Error copying self-extractor", os.path.join(blocked, "out.exe") + ": Not a directory"))
+                  "Error copying self-extractor", os.path.join(blocked, "out") + ": Not a directory"))
     for program, words, message, reason in cases:
         shown, status = finish(session.spawn(program, *words))
         lines = shown.decode().splitlines()

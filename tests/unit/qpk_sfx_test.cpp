@@ -71,7 +71,7 @@ TEST(QpkSfx, WritesTheBuildersBytesFromAnArchiveOrFromFolders) {
   for (const std::vector<std::string>& options : OPTION_SETS) {
     SCOPED_TRACE(::testing::PrintToString(options));
     std::vector<std::string> words = options;
-    words.insert(words.end(), {data.archive, data.scratch.path("built")});
+    words.insert(words.end(), {data.archive, data.scratch.path("built.exe")});
     ASSERT_EQ(EXIT_STATUS_SUCCESS, run_builder(stub, words));
     const std::string built = read_file(data.scratch.path("built.exe"));
     ASSERT_GT(built.size(), read_file(stub).size());

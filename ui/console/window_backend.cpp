@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <strings.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -134,11 +135,11 @@ void print_summary() {
 }
 
 // Prints a text without its closing line ends, then one line end.
-void print_text(const char* text) {
+void print_text(FILE* stream, const char* text) {
   size_t length = strlen(text);
   while (length > 0 && (text[length - 1] == '\n' || text[length - 1] == '\r')) --length;
-  fprintf(stderr, "%.*s\n", static_cast<int>(length), text);
-  fflush(stderr);
+  fprintf(stream, "%.*s\n", static_cast<int>(length), text);
+  fflush(stream);
 }
 
 }  // namespace
@@ -172,7 +173,7 @@ ui_window window_create_status(void*) {
 ui_window window_create_splash(void*) {
   if (isatty(STDERR_FILENO) && ui_title()[0] != '\0') {
     end_line();
-    print_text(ui_title());
+    print_text(stderr, ui_title());
   }
   return nullptr;
 }
@@ -226,7 +227,7 @@ void window_show_item(ui_window window, int item, bool show) {
   }
   if (item == ITEM_CONTINUE_HINT && show) {
     end_line();
-    print_text("When you are finished, please close the application and press Enter to continue.");
+    print_text(stderr, "When you are finished, please close the application and press Enter to continue.");
   } else if (item == ITEM_CONTINUE && !show && status_line.tty >= 0) {
     close(status_line.tty);
     status_line.tty = -1;
@@ -235,13 +236,12 @@ void window_show_item(ui_window window, int item, bool show) {
 
 void window_message_box(ui_window, const char*, const char* text) {
   end_line();
-  print_text(text);
+  print_text(stderr, text);
 }
 
 void window_show_result(ui_window, const char*, const char* text) {
   end_line();
-  printf("%s\n", text);
-  fflush(stdout);
+  print_text(stdout, text);
 }
 
 bool window_can_ask() {
@@ -284,19 +284,51 @@ bool cancel_at_question() {
   return !status_line.alive;
 }
 
-bool window_ask_yes_no(ui_window, const char*, const char* question) {
+// Reads a Yes/No answer from a typed line; -1 when it answers nothing.
+int read_yes_no(const char* line) {
+  if (line[0] == '\0' || line[0] == 'y' || line[0] == 'Y') return ANSWER_YES;
+  if (line[0] == 'n' || line[0] == 'N') return ANSWER_NO;
+  return -1;
+}
+
+// Reads an overwrite answer: Enter, y, Y or yes is Yes; n or no is No; a, A
+// or all is All; N or none is None. The case of a word does not count, that
+// of a letter only where it tells n (No) from N (None).
+int read_overwrite(const char* line) {
+  static const struct {
+    const char* text;
+    window_answer answer;
+  } ANSWERS[] = {{"", ANSWER_YES},  {"y", ANSWER_YES},  {"Y", ANSWER_YES},   {"yes", ANSWER_YES},
+                 {"n", ANSWER_NO},  {"no", ANSWER_NO},  {"N", ANSWER_NONE},  {"none", ANSWER_NONE},
+                 {"a", ANSWER_ALL}, {"A", ANSWER_ALL},  {"all", ANSWER_ALL}};
+  const bool letter = strlen(line) <= 1;
+  for (const auto& known : ANSWERS)
+    if (letter ? strcmp(line, known.text) == 0 : strcasecmp(line, known.text) == 0) return known.answer;
+  return -1;
+}
+
+constexpr char OVERWRITE_CHOICES[] =
+    "Answer y (yes), n (no), a (all: yes to this and every later file) or N (none: no to this and every later "
+    "file).";
+
+// Asks the question on the terminal with its choices, reading one line per
+// try, until read_answer takes it (a wrong line asks again, with help when
+// there is any). Nobody to ask, the end of input, a stop or too many wrong
+// lines answer No. Ctrl-C while the status line is up: the cancel question
+// comes first; at the cancel question itself it confirms it (Yes).
+int ask_on_terminal(const char* question, const char* choices, int (*read_answer)(const char*), const char* help) {
   end_line();
   int tty = open("/dev/tty", O_RDWR | O_CLOEXEC);
-  if (tty < 0) return false;  // nobody to ask: the safe answer
-  bool yes = false;
+  if (tty < 0) return ANSWER_NO;
+  int answer = ANSWER_NO;
   for (int attempt = 0; attempt < MAX_ANSWER_TRIES; ++attempt) {
-    dprintf(tty, "%s [Y/n] ", question);
-    char answer[LINE_SIZE];
+    dprintf(tty, "%s [%s] ", question, choices);
+    char line[LINE_SIZE];
     size_t length = 0;
     char c = 0;
     ssize_t got = 0;
     while ((got = read_answer_key(tty, &c)) == 1 && c != '\n')
-      if (length + 1 < sizeof answer) answer[length++] = c;
+      if (length + 1 < sizeof line) line[length++] = c;
     if (got != 1) {
       // The answer was not ended by Enter: what follows starts a line.
       dprintf(tty, "\n");
@@ -304,21 +336,30 @@ bool window_ask_yes_no(ui_window, const char*, const char* question) {
       if (!ctrl_c) break;  // end of input, or a stop: No
       const bool was_cancel_question = asking_cancel;
       if (cancel_at_question()) {
-        yes = was_cancel_question;
+        answer = was_cancel_question ? ANSWER_YES : ANSWER_NO;
         break;
       }
       --attempt;  // not cancelled: the question again
       continue;
     }
-    answer[length] = '\0';
-    if (length == 0 || answer[0] == 'y' || answer[0] == 'Y') {
-      yes = true;
+    line[length] = '\0';
+    const int taken = read_answer(line);
+    if (taken >= 0) {
+      answer = taken;
       break;
     }
-    if (answer[0] == 'n' || answer[0] == 'N') break;
+    if (help != nullptr) dprintf(tty, "%s\n", help);
   }
   close(tty);
-  return yes;
+  return answer;
+}
+
+bool window_ask_yes_no(ui_window, const char*, const char* question) {
+  return ask_on_terminal(question, "Y/n", read_yes_no, nullptr) == ANSWER_YES;
+}
+
+window_answer window_ask_overwrite(ui_window, const char*, const char* question) {
+  return static_cast<window_answer>(ask_on_terminal(question, "Y/n/a/N", read_overwrite, OVERWRITE_CHOICES));
 }
 
 void window_pump() {

@@ -124,6 +124,10 @@ bool window_ask_yes_no(ui_window owner, const char* title, const char* question)
   return yes;
 }
 
+window_answer window_ask_overwrite(ui_window owner, const char* title, const char* question) {
+  return window_ask_yes_no(owner, title, question) ? ANSWER_YES : ANSWER_NO;
+}
+
 void window_pump() {
   fake.calls.push_back("pump");
   if (splash_index >= 0 && alive[splash_index] && --splash_pumps_left <= 0) alive[splash_index] = false;

@@ -46,6 +46,10 @@ bool window_ask_yes_no(ui_window owner, const char* title, const char* question)
   return ui_message_box(static_cast<HWND>(owner), question, title, MB_YESNO) == IDYES;
 }
 
+window_answer window_ask_overwrite(ui_window owner, const char* title, const char* question) {
+  return window_ask_yes_no(owner, title, question) ? ANSWER_YES : ANSWER_NO;
+}
+
 // The status window, when the window is it or one of its controls.
 static HWND status_window_of(HWND window) {
   if (window == nullptr) return nullptr;
