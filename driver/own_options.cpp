@@ -88,7 +88,7 @@ int take_option(int argc, char** argv, int* index, extraction_choices* choices, 
   } else if (meaning == WORD_TARGET) {
     repeated = *target != nullptr;
     if (*index + 1 >= argc || argv[*index + 1][0] == '\0')
-      return refuse("Option missing parameter: ", word, " names the destination folder");
+      return refuse("Option missing parameter: ", word, " needs the destination folder");
     *target = argv[++*index];
   } else if (meaning == WORD_NOEXEC) {
     repeated = !choices->launch;
