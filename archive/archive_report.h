@@ -31,7 +31,8 @@ constexpr size_t REPORT_NAME_SIZE = 4 * ENTRY_NAME_SIZE + 1;
 // moved.
 int report_list(const archive_file* archive, const report_output& output);
 // Reads or inflates every entry's data into memory and checks its length
-// (and, deflated, its zlib integrity); writes nothing to disk.
+// (and, deflated, its zlib integrity); writes nothing to disk. One check
+// runs at a time: its two PUMP_BUFFER_SIZE buffers are static.
 int report_check(const archive_file* archive, const report_output& output);
 // The option block before a self-extractor's archive, by name.
 int report_info(const archive_file* archive, const report_output& output);
