@@ -59,7 +59,23 @@ int driver_run(int argc, char** argv);
 // returned instead); EXIT_STATUS_FAILURE otherwise.
 int build_run(int argc, char** argv);
 
-int extraction_run(int argc, char** argv);
+// What the person starting a self-extractor asked for beyond its recorded
+// options: on Linux through its own long options (driver/own_options.h); on
+// Windows always the defaults.
+constexpr int OWN_EXTRACT = 0;
+constexpr int OWN_HELP = 1;
+constexpr int OWN_VERSION = 2;
+constexpr int OWN_LIST = 3;
+constexpr int OWN_CHECK = 4;
+constexpr int OWN_INFO = 5;
+struct extraction_choices {
+  int action = OWN_EXTRACT;
+  bool launch = true;         // false: extract and keep, run nothing
+  bool quiet = false;         // no banner, no status line
+  int overwrite_answer = -1;  // 1 or 0 answers every overwrite question; -1 asks
+};
+
+int extraction_run(int argc, char** argv, const extraction_choices& choices);
 
 // The recording callback of an extraction that deletes afterwards.
 int record_extracted_path(unsigned event, const char* text);

@@ -104,6 +104,15 @@ bool assemble_command(const char* command, int argc, char** argv, char* out, siz
   return true;
 }
 
+// The answer every overwrite question gets, and where the engine's other
+// events go: the receiver chose once for the whole run.
+int g_overwrite_answer = -1;
+notify_callback g_events_after_answer = nullptr;
+
+int answer_overwrite(unsigned event, const char* text) {
+  return event == EVENT_OVERWRITE_QUERY ? g_overwrite_answer : g_events_after_answer(event, text);
+}
+
 // Launches the recorded command and, when the run deletes afterwards, waits
 // for it; the exit status of the run. A command that cannot be assembled or
 // launched is a fatal error, after the clean-up.
@@ -128,7 +137,7 @@ int run_command(const char* command, int argc, char** argv, uint32_t flags, bool
 
 }  // namespace
 
-int extraction_run(int argc, char** argv) {
+int extraction_run(int argc, char** argv, const extraction_choices& choices) {
   LOG_MESSAGE(LOG_INFO, "Extracting...");
   option_block block;
   const archive_file* own = archive_current();
@@ -141,6 +150,12 @@ int extraction_run(int argc, char** argv) {
 
   if (texts.name[0] != '\0') ui_set_title(texts.name);
   apply_interaction_settings(flags);
+  if (choices.quiet) {
+    flags |= SEF_NO_SPLASH;
+    ui_set_status_allowed(false);
+  }
+  // Files extracted to run nothing are the receiver's to keep.
+  if (!choices.launch) flags &= ~SEF_DELETE_AFTER;
 
   char destination[PATH_SIZE] = ".";
   if (positional_count() > 0) {
@@ -155,6 +170,11 @@ int extraction_run(int argc, char** argv) {
   if (delete_after) {
     archive_set_notify(record_extracted_path);
     make_temporary_name(destination, sizeof destination);
+  }
+  if (choices.overwrite_answer >= 0) {
+    g_overwrite_answer = choices.overwrite_answer;
+    g_events_after_answer = archive_current()->notify;
+    archive_set_notify(answer_overwrite);
   }
   if (!os_full_path(destination, g_target_path, sizeof g_target_path)) {
     g_target_path[0] = '\0';
@@ -177,8 +197,9 @@ int extraction_run(int argc, char** argv) {
     notify_failure(g_run_status == ERROR_DISK_SPACE ? "Insufficient space to extract files"
                                                     : "Unable to extract files");
   } else {
-    exit_status = texts.command[0] != '\0' ? run_command(texts.command, argc, argv, flags, delete_after)
-                                            : EXIT_STATUS_SUCCESS;
+    exit_status = texts.command[0] != '\0' && choices.launch
+                      ? run_command(texts.command, argc, argv, flags, delete_after)
+                      : EXIT_STATUS_SUCCESS;
   }
   // A failed or cancelled run leaves nothing behind either.
   if (delete_after) cleanup_extracted_paths();

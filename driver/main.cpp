@@ -9,6 +9,7 @@
 #include "archive/layout.h"
 #include "driver/driver.h"
 #include "driver/options.h"
+#include "driver/own_options.h"
 #include "foundation/foundation.h"
 #include "foundation/log.h"
 #include "foundation/module.h"
@@ -81,11 +82,18 @@ int driver_run(int argc, char** argv) {
   os_library_search_restrict();
   start_up();
   if (options_init() < 0) ui_report_error(ERROR_OPTION_STORE, "Fatal Error");
-  int status = g_command_line_status < 0 ? g_command_line_status : options_parse(argc, argv);
-  ui_set_status_allowed(option_is_set("nostatus") == 0);
-  if (argv[0][0] == '\0') ui_report_error(ERROR_PROGRAM_PATH_TOO_LONG, "Program path too long");
   // The program's own file carrying an archive makes it a self-extractor.
   const bool self_extractor = archive_open(argv[0], ARCHIVE_OPEN_READ) == 0;
+  extraction_choices choices;
+  int status = g_command_line_status;
+#ifdef _WIN32
+  if (status == 0) status = options_parse(argc, argv);
+#else
+  // A Linux self-extractor takes long options of its own.
+  if (status == 0) status = self_extractor ? own_options_parse(&argc, argv, &choices) : options_parse(argc, argv);
+#endif
+  ui_set_status_allowed(option_is_set("nostatus") == 0);
+  if (argv[0][0] == '\0') ui_report_error(ERROR_PROGRAM_PATH_TOO_LONG, "Program path too long");
   // Only the builder may take the log library from beside itself: a
   // self-extractor lies where others can drop one.
   if (!self_extractor) log_set_enabled(log_open_beside_program() == 0);
@@ -100,8 +108,12 @@ int driver_run(int argc, char** argv) {
   } else if (status < 0) {
     const char* text = options_error_text(status);
     if (text != nullptr) notify_failure(text);
+#ifndef _WIN32
+  } else if (self_extractor && choices.action != OWN_EXTRACT) {
+    exit_status = own_action_run(choices.action, argv[0]);
+#endif
   } else if (self_extractor) {
-    exit_status = extraction_run(argc, argv);
+    exit_status = extraction_run(argc, argv, choices);
   } else if (damaged_self_extractor(argv[0])) {
     ui_report_error(ERROR_OPTION_BLOCK, DAMAGED_SELF_EXTRACTOR_TEXT);
   } else {

@@ -53,6 +53,9 @@ static bool option_prefix[256];
 static char** positional_table;
 static int positional_total;
 
+// The word the latest parse stopped at, so that a refusal can name it.
+static const char* stopped_at = "";
+
 constexpr size_t POSITIONAL_BUFFER_SIZE = PATH_SIZE;  // the callers' buffers
 constexpr size_t POSITIONAL_TABLE_BYTES = POSITIONAL_TABLE_SIZE * sizeof(char*);
 
@@ -131,6 +134,7 @@ static int parse_option(int argc, char** argv, int* index) {
 int options_parse(int argc, char** argv) {
   for (int index = 1; index < argc; ++index) {
     const char* word = argv[index];
+    stopped_at = word != nullptr ? word : "";
     // An empty word names neither an option nor a file: as a destination it
     // would silently mean the current directory, so it is refused.
     if (word == nullptr || word[0] == '\0') return ERROR_INVALID_OPTION;
@@ -148,6 +152,8 @@ int options_parse(int argc, char** argv) {
   }
   return 0;
 }
+
+const char* options_stopped_at() { return stopped_at; }
 
 const char* options_error_text(int status) {
   switch (status) {

@@ -50,6 +50,8 @@ void options_set_prefixes(const char* prefixes);
 // on POSIX; the word is then noted as the failure's path). On POSIX a "/"
 // word is an option only when the rest names one.
 int options_parse(int argc, char** argv);
+// The word a failed options_parse stopped at (the option, not its parameter).
+const char* options_stopped_at();
 // The message of a refused command line ("ERROR: Invalid option", ...) for a
 // status of options_parse or ERROR_TOO_MANY_WORDS; null for any other.
 const char* options_error_text(int status);

@@ -1,9 +1,12 @@
-// Opening an archive for the reading commands, and showing its texts.
-#include "tools/qpk/reading.h"
+// The reading commands, list, test and info: the archive opened and closed
+// here, each report written by the engine.
+#include <ostream>
+#include <string>
 
-#include <cstdio>
-
+#include "archive/archive_report.h"
 #include "archive/layout.h"
+#include "tools/qpk/commands.h"
+#include "tools/qpk/platform.h"
 
 namespace {
 
@@ -17,26 +20,48 @@ const char* open_problem(int status) {
   }
 }
 
-}  // namespace
+struct streams {
+  std::ostream& out;
+  std::ostream& err;
+};
 
-bool open_archive(const std::string& file, opened_archive* opened, std::ostream& err) {
-  int status = archive_file_open(&opened->archive, file.c_str());
-  if (status == 0) return true;
-  err << "qpk: " << file << ": " << open_problem(status) << '\n';
-  return false;
+void write_stream(void* context, int stream, const char* text) {
+  streams* both = static_cast<streams*>(context);
+  (stream == REPORT_OUT ? both->out : both->err) << text;
 }
 
-std::string printable_field(const char* field, size_t size) {
-  std::string text;
-  for (size_t i = 0; i < size && field[i] != '\0'; ++i) {
-    unsigned char c = static_cast<unsigned char>(field[i]);
-    if (c < 0x20 || c == 0x7F) {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\x%02X", c);
-      text += escape;
-    } else {
-      text += static_cast<char>(c);
-    }
+void show_name(const char* name, char* out, size_t size) {
+  const std::string shown = shown_name(name);
+  const size_t length = shown.size() < size ? shown.size() : size - 1;
+  shown.copy(out, length);
+  out[length] = '\0';
+}
+
+// Opens the file and runs the report on it, its text to out and its problems
+// to err as "qpk: FILE: PROBLEM"; the command's exit status (0 or 1).
+int run_report(const std::string& file, int (*report)(const archive_file*, const report_output&), std::ostream& out,
+               std::ostream& err) {
+  archive_file archive;
+  int status = archive_file_open(&archive, file.c_str());
+  if (status != 0) {
+    err << "qpk: " << file << ": " << open_problem(status) << '\n';
+    return 1;
   }
-  return text;
+  streams both{out, err};
+  const std::string subject = "qpk: " + file;
+  status = report(&archive, {write_stream, &both, subject.c_str(), show_name});
+  archive_file_close(&archive);
+  return status;
+}
+
+}  // namespace
+
+int qpk_list(const std::string& file, std::ostream& out, std::ostream& err) {
+  return run_report(file, report_list, out, err);
+}
+int qpk_test(const std::string& file, std::ostream& out, std::ostream& err) {
+  return run_report(file, report_check, out, err);
+}
+int qpk_info(const std::string& file, std::ostream& out, std::ostream& err) {
+  return run_report(file, report_info, out, err);
 }

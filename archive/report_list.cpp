@@ -1,0 +1,58 @@
+// The entry list: one line per entry with its sizes, method, time,
+// attributes and name.
+#include <cstdio>
+
+#include "archive/archive_report.h"
+#include "archive/entry_walk.h"
+
+namespace {
+
+const char* method_text(uint16_t method, char* unknown, size_t size) {
+  if (method == METHOD_DEFLATED) return "deflated";
+  if (method == METHOD_STORED) return "stored";
+  snprintf(unknown, size, "unknown %u", static_cast<unsigned>(method));
+  return unknown;
+}
+
+void attribute_text(uint32_t attributes, char (&text)[6]) {
+  snprintf(text, sizeof text, "%c%c%c%c%c", (attributes & ENTRY_ATTR_READONLY) ? 'R' : '-',
+           (attributes & ENTRY_ATTR_ARCHIVE) ? 'A' : '-', (attributes & ENTRY_ATTR_HIDDEN) ? 'H' : '-',
+           (attributes & ENTRY_ATTR_SYSTEM) ? 'S' : '-', (attributes & ENTRY_ATTR_EXECUTE) ? 'X' : '-');
+}
+
+void write_entry(const report_output& output, const walk_entry& entry) {
+  const entry_header& header = entry.header;
+  char unknown[24];
+  char attributes[6];
+  attribute_text(header.attributes, attributes);
+  const unsigned date = header.dos_date, time = header.dos_time;
+  char line[160];
+  snprintf(line, sizeof line, "%10lu %10lu  %-11s  %04u-%02u-%02u %02u:%02u:%02u  %s  ",
+           static_cast<unsigned long>(header.content_size), static_cast<unsigned long>(header.stored_size),
+           method_text(header.method, unknown, sizeof unknown), 1980u + (date >> 9), (date >> 5) & 0x0Fu,
+           date & 0x1Fu, time >> 11, (time >> 5) & 0x3Fu, (time & 0x1Fu) * 2, attributes);
+  output.write(output.context, REPORT_OUT, line);
+  char shown[REPORT_NAME_SIZE];
+  if (output.show_name != nullptr)
+    output.show_name(entry.name, shown, sizeof shown);
+  else
+    snprintf(shown, sizeof shown, "%s", entry.name);
+  char printable[4 * REPORT_NAME_SIZE];
+  report_printable(shown, sizeof shown, printable, sizeof printable);
+  output.write(output.context, REPORT_OUT, printable);
+  output.write(output.context, REPORT_OUT, "\n");
+}
+
+}  // namespace
+
+int report_list(const archive_file* archive, const report_output& output) {
+  output.write(output.context, REPORT_OUT, "      Size     Stored  Method       Date (UTC) Time      Attr   Name\n");
+  entry_walk walk;
+  walk_entry entry;
+  int status = walk_start(&walk, archive);
+  while (status == 0 && (status = walk_read(&walk, &entry)) == 1) {
+    write_entry(output, entry);
+    status = walk_skip(&walk, &entry);
+  }
+  return status == 0 ? 0 : report_damaged(output, walk.problem);
+}
