@@ -1,4 +1,4 @@
-// The list command: one line per entry.
+// The list command: one line per entry, then the totals.
 #include <cstdio>
 #include <cstring>
 
@@ -32,6 +32,17 @@ std::string attribute_text(uint32_t attributes) {
   return text;
 }
 
+// Names are shown with the platform's folder separator. A converted name is
+// UTF-8, where the byte of "\\" is never part of another character.
+std::string name_text(const entry_header& header) {
+  std::string name = shown_name(std::string(header.name, strnlen(header.name, sizeof header.name)));
+#ifndef _WIN32
+  for (char& c : name)
+    if (c == '\\') c = '/';
+#endif
+  return printable_field(name.c_str(), name.size());
+}
+
 }  // namespace
 
 int qpk_list(const std::string& file, std::ostream& out, std::ostream& err) {
@@ -40,6 +51,8 @@ int qpk_list(const std::string& file, std::ostream& out, std::ostream& err) {
   out << "      Size     Stored  Method       Date (UTC) Time      Attr   Name\n";
   entry_walk walk;
   walk_entry entry;
+  unsigned long files = 0;
+  unsigned long long content = 0, stored = 0;
   int status = walk_start(&walk, &opened.archive);
   while (status == 0 && (status = walk_read(&walk, &entry)) == 1) {
     const entry_header& header = entry.header;
@@ -47,11 +60,18 @@ int qpk_list(const std::string& file, std::ostream& out, std::ostream& err) {
     std::snprintf(line, sizeof line, "%10lu %10lu  %-11s  %s  %s  ", static_cast<unsigned long>(header.content_size),
                   static_cast<unsigned long>(header.stored_size), method_text(header.method).c_str(),
                   stamp_text(header.dos_date, header.dos_time).c_str(), attribute_text(header.attributes).c_str());
-    const std::string name = shown_name(std::string(header.name, strnlen(header.name, sizeof header.name)));
-    out << line << printable_field(name.c_str(), name.size()) << '\n';
+    out << line << name_text(header) << '\n';
+    files += 1;
+    content += header.content_size;
+    stored += header.stored_size;
     status = walk_skip(&walk, &entry);
   }
-  if (status == 0) return 0;
+  if (status == 0) {
+    char line[96];
+    std::snprintf(line, sizeof line, "%10llu %10llu  %lu file%s\n", content, stored, files, files == 1 ? "" : "s");
+    out << line;
+    return 0;
+  }
   err << "qpk: " << file << ": damaged: " << (walk.problem != nullptr ? walk.problem : "cannot read the archive")
       << '\n';
   return 1;
