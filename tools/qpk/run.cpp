@@ -55,7 +55,8 @@ const char USAGE[] =
     "that holds an archive or is named .qpk is the archive itself.\n"
     "\n"
     "list shows times as UTC and attributes as five letters, '-' where one is\n"
-    "not set: R read-only, A archive, H hidden, S system, X executable (POSIX).\n";
+    "not set: R read-only, A archive, H hidden, S system, X executable (POSIX),\n"
+    "and ends with the totals: bytes, stored bytes and files.\n";
 
 constexpr unsigned MAX_JOBS = 256;
 
