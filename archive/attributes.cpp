@@ -14,8 +14,9 @@ uint32_t entry_attributes_to_system(uint32_t attributes) {
       {ENTRY_ATTR_HIDDEN, OS_ATTR_HIDDEN},
       {ENTRY_ATTR_SYSTEM, OS_ATTR_SYSTEM},
 #ifndef _WIN32
-      // Win32 has no execute attribute; the bit is ignored there.
+      // Win32 has no execute or owner-only attribute; the bits are ignored there.
       {ENTRY_ATTR_EXECUTE, OS_ATTR_EXECUTE},
+      {ENTRY_ATTR_PRIVATE, OS_ATTR_PRIVATE},
 #endif
   };
   uint32_t result = 0;

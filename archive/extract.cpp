@@ -78,7 +78,14 @@ int write_data(file_handle archive, file_handle file, const entry_header& header
 // Writes the entry's data and time into a new file at path, which is removed
 // again when the data fails: no half-written file stays.
 int write_new_file(file_handle archive, const walk_entry& entry, const char* path, file_handle file) {
-  int status = write_data(archive, file, entry.header);
+  int status = 0;
+  // Private before any data goes in, so that no one else opens it meanwhile.
+  if ((entry_attributes_to_system(entry.header.attributes) & OS_ATTR_PRIVATE) != 0 &&
+      !os_set_attributes(path, OS_ATTR_PRIVATE)) {
+    failure_note_system();
+    status = ERROR_FILE_OPEN;
+  }
+  if (status == 0) status = write_data(archive, file, entry.header);
   os_file_time time = 0;
   if (status == 0 && os_dos_to_file_time(entry.header.dos_date, entry.header.dos_time, &time))
     os_file_set_times(file, nullptr, nullptr, &time);

@@ -36,6 +36,9 @@ constexpr uint32_t ENTRY_ATTR_SYSTEM = 0x10;
 // Not read by Win32 extractors: the owner-execute permission of a POSIX file,
 // so that scripts archived on POSIX stay runnable when extracted there.
 constexpr uint32_t ENTRY_ATTR_EXECUTE = 0x100;
+// Not read by Win32 extractors either: group or others could not read the
+// POSIX file (or a folder it was stored from), so only its owner may.
+constexpr uint32_t ENTRY_ATTR_PRIVATE = 0x200;
 
 constexpr uint32_t SEF_USE_PATHS = 0x001;
 constexpr uint32_t SEF_SILENT = 0x002;

@@ -67,6 +67,8 @@ bool os_dos_to_file_time(uint16_t dos_date, uint16_t dos_time, os_file_time* out
 // ---- file-system names ----
 // System file attribute bits. OS_ATTR_EXECUTE has no Win32 meaning: on POSIX it
 // gives the owner (and, as the umask allows, group and others) execute rights.
+// OS_ATTR_PRIVATE has none either: on POSIX it takes every right from group
+// and others. Setting attributes on POSIX never leaves setuid or setgid.
 constexpr uint32_t OS_ATTR_READONLY = 0x01;
 constexpr uint32_t OS_ATTR_HIDDEN = 0x02;
 constexpr uint32_t OS_ATTR_SYSTEM = 0x04;
@@ -74,6 +76,7 @@ constexpr uint32_t OS_ATTR_DIRECTORY = 0x10;
 constexpr uint32_t OS_ATTR_ARCHIVE = 0x20;
 constexpr uint32_t OS_ATTR_NORMAL = 0x80;
 constexpr uint32_t OS_ATTR_EXECUTE = 0x10000;
+constexpr uint32_t OS_ATTR_PRIVATE = 0x20000;
 // A link to elsewhere: a symbolic link on POSIX (reported as no directory);
 // on Win32 a symbolic link, junction or mount point, but no other reparse
 // point (a cloud placeholder or a deduplicated file is itself). A bit the

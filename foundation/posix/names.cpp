@@ -54,13 +54,14 @@ bool os_set_attributes(const char* path, uint32_t attributes) {
   struct stat info;
   // chmod follows links: a link's target is never changed through it.
   if (lstat(path, &info) != 0 || S_ISLNK(info.st_mode)) return false;
-  mode_t mode = info.st_mode & 07777;
+  mode_t mode = info.st_mode & 07777 & ~static_cast<mode_t>(S_ISUID | S_ISGID);
   if ((attributes & OS_ATTR_READONLY) != 0)
     mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
   else
     mode |= S_IWUSR;
   if ((attributes & OS_ATTR_EXECUTE) != 0)
     mode |= S_IXUSR | ((S_IXGRP | S_IXOTH) & ~current_umask());
+  if ((attributes & OS_ATTR_PRIVATE) != 0) mode &= ~static_cast<mode_t>(S_IRWXG | S_IRWXO);
   return mode == (info.st_mode & 07777) || chmod(path, mode) == 0;
 }
 

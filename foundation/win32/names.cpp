@@ -58,8 +58,8 @@ uint32_t os_get_attributes(const char* path) {
 }
 
 bool os_set_attributes(const char* path, uint32_t attributes) {
-  // The execute bit has no meaning here.
-  const DWORD system_attributes = attributes & ~(OS_ATTR_EXECUTE | OS_ATTR_LINK);
+  // The execute and owner-only bits have no meaning here.
+  const DWORD system_attributes = attributes & ~(OS_ATTR_EXECUTE | OS_ATTR_PRIVATE | OS_ATTR_LINK);
   wide_path wide;
   if (!wide_path_of(path, &wide)) return false;
   return (wide.wide ? SetFileAttributesW(wide.text, system_attributes) : SetFileAttributesA(path, system_attributes)) !=

@@ -63,7 +63,7 @@ def test_list_shows_windows_1252_names_as_utf8(s):
     status, out, err = s.run(s.qpk, ["list", "names.qpk"])
     assert status == 0, "list: %s" % err
     for shown in CP1252_NAMES.values():
-        assert shown.replace("/", "\\") in out, "qpk list should show %r: %s" % (shown, out)
+        assert shown in out, "qpk list should show %r with Linux separators: %s" % (shown, out)
 
 
 def stored_names(archive):

@@ -109,7 +109,8 @@ def kit(build):
             status, text = run(build.qpk, command, os.path.basename(path))
             assert status == 0, "qpk %s of a signed file: %s" % (command, text)
             if command == "list":
-                assert all(name.replace("/", "\\") in text for name in PAYLOAD), text
+                separator = "\\" if build.win32 else "/"
+                assert all(name.replace("/", separator) in text for name in PAYLOAD), text
             if command == "test":
                 assert "OK %d entries" % entries in text, text
 

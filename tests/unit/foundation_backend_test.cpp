@@ -303,6 +303,10 @@ TEST(BackendTest, PosixPermissionsFollowTheAttributes) {
   ASSERT_TRUE(os_set_attributes(script.c_str(), OS_ATTR_NORMAL));
   ASSERT_EQ(0, stat(script.c_str(), &info));
   EXPECT_EQ(static_cast<mode_t>(S_IWUSR), info.st_mode & 0222) << "clearing read-only gives the owner write back";
+  ASSERT_EQ(0, chmod(script.c_str(), 06775));
+  ASSERT_TRUE(os_set_attributes(script.c_str(), OS_ATTR_PRIVATE | OS_ATTR_EXECUTE));
+  ASSERT_EQ(0, stat(script.c_str(), &info));
+  EXPECT_EQ(0700u, info.st_mode & 07777) << "private: no group or other rights, and never setuid or setgid";
 
   // A link is handled as a link: never followed to its target.
   std::string target = dir.path("target");

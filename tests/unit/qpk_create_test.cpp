@@ -58,19 +58,18 @@ TEST(QpkCreate, StoresFilesAndFoldersUnderTheNamesAUserExpects) {
   const struct {
     const char* name;
     std::string content;
-    uint16_t method;
   } files[] = {
-      {"docs\\a.txt", "alpha", METHOD_STORED},
-      {"docs\\b.txt", text_of(10000), METHOD_DEFLATED},
-      {"docs\\sub\\noise.bin", noise_of(100000), METHOD_STORED},
-      {"top.txt", "", METHOD_STORED},
+      {"docs\\a.txt", "alpha"},
+      {"docs\\b.txt", text_of(10000)},
+      {"docs\\sub\\noise.bin", noise_of(100000)},
+      {"top.txt", ""},
   };
   for (const auto& file : files) {
     SCOPED_TRACE(file.name);
     const read_entry* entry = find_entry(entries, file.name);
     if (entry == nullptr) continue;
     EXPECT_EQ(file.content, entry->content);
-    EXPECT_EQ(file.method, entry->method) << "deflated only when that makes the entry smaller";
+    EXPECT_EQ(METHOD_DEFLATED, entry->method) << "every entry in zlib streams, so that every one is checked";
     EXPECT_EQ(SAMPLE_DATE_FIELD, entry->date);
     EXPECT_EQ(SAMPLE_TIME_FIELD, entry->time) << "UTC fields, seconds rounded down to even";
     bool read_only = std::string(file.name) == "docs\\a.txt";
@@ -115,7 +114,7 @@ TEST(QpkCreate, OutputIsTheSameWhateverTheNumberOfThreads) {
   EXPECT_EQ(streams, entries[0].streams) << "one finished zlib stream per 64000-byte block";
 }
 
-TEST(QpkCreate, ChoosesStoredWhenDeflatingDoesNotHelp) {
+TEST(QpkCreate, KeepsBlocksAsTheyAreWhenDeflatingDoesNotHelp) {
   scratch_dir scratch;
   write_file(scratch.path("text.txt"), text_of(70000));
   write_file(scratch.path("noise.bin"), noise_of(70000));
@@ -123,7 +122,7 @@ TEST(QpkCreate, ChoosesStoredWhenDeflatingDoesNotHelp) {
     const char* what;
     const char* file;
     create_settings settings;
-    uint16_t method;
+    bool as_is;  // in stored deflate blocks
   };
   create_settings store;
   store.store = true;
@@ -132,11 +131,11 @@ TEST(QpkCreate, ChoosesStoredWhenDeflatingDoesNotHelp) {
   create_settings level1;
   level1.level = 1;
   const method_case cases[] = {
-      {"text deflates", "text.txt", {}, METHOD_DEFLATED},
-      {"text at level 1 deflates", "text.txt", level1, METHOD_DEFLATED},
-      {"noise is stored", "noise.bin", {}, METHOD_STORED},
-      {"--store stores text", "text.txt", store, METHOD_STORED},
-      {"level 0 only grows text, so it is stored", "text.txt", level0, METHOD_STORED},
+      {"text deflates", "text.txt", {}, false},
+      {"text at level 1 deflates", "text.txt", level1, false},
+      {"noise is kept as it is", "noise.bin", {}, true},
+      {"--store keeps text as it is", "text.txt", store, true},
+      {"level 0 only grows text, so it is kept as it is", "text.txt", level0, true},
   };
   for (const method_case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -144,9 +143,12 @@ TEST(QpkCreate, ChoosesStoredWhenDeflatingDoesNotHelp) {
     ASSERT_EQ(0, qpk_create(archive, {scratch.path(c.file)}, c.settings, std::cerr));
     std::vector<read_entry> entries = read_archive(archive);
     ASSERT_EQ(1u, entries.size());
-    EXPECT_EQ(c.method, entries[0].method);
+    EXPECT_EQ(METHOD_DEFLATED, entries[0].method) << "in zlib streams either way, so that the data is checked";
     EXPECT_EQ(read_file(scratch.path(c.file)), entries[0].content);
-    if (c.method == METHOD_DEFLATED) {
+    EXPECT_EQ((std::vector<size_t>{64000, 6000}), entries[0].streams) << "one stream per 64000-byte block";
+    if (c.as_is) {
+      EXPECT_EQ(70000u + 2 * 11, entries[0].stored) << "each block grows by 11 bytes, no more";
+    } else {
       EXPECT_LT(entries[0].stored, entries[0].size);
     }
   }
@@ -331,7 +333,72 @@ TEST(QpkCreate, EveryNameClashIsNamedWithAnExcludeThatResolvesIt) {
                           inputs({"x/a.txt", "x/b[1].txt", "x/same.txt", "y/A.TXT", "y/B[1].TXT"}), settings, err))
       << err.str();
   EXPECT_EQ((std::vector<std::string>{"a.txt", "b[1].txt", "same.txt"}), entry_names(read_archive(scratch.path("out.qpk"))));
+
+  create_settings allowed;
+  allowed.allow_case_clash = true;
+  std::ostringstream warned;
+  ASSERT_EQ(0, qpk_create(scratch.path("out.qpk"), inputs({"x/a.txt", "y/A.TXT"}), allowed, warned)) << warned.str();
+  EXPECT_EQ((std::vector<std::string>{"a.txt", "A.TXT"}), entry_names(read_archive(scratch.path("out.qpk"))));
+  EXPECT_NE(std::string::npos, warned.str().find("warning: \"A.TXT\" and \"a.txt\"")) << warned.str();
+  EXPECT_NE(std::string::npos, warned.str().find("Windows")) << "the warning says where one is lost";
 }
+
+#ifndef _WIN32
+TEST(QpkCreate, EveryUnstorableNameIsNamedInOneRunWithItsExclude) {
+  scratch_dir scratch;
+  const std::string long_name = std::string(130, 'n');
+  for (const std::string& file : std::vector<std::string>{"in/a:b.txt", "in/back\\slash", "in/" + long_name,
+                                                         "in/case/x.txt", "in/Case/X.TXT", "in/ok.txt"}) {
+    fs::create_directories(fs::path(scratch.path(file)).parent_path());
+    write_file(scratch.path(file), "content");
+  }
+  std::ostringstream err;
+  EXPECT_EQ(1, qpk_create(scratch.path("out.qpk"), {scratch.path("in")}, {}, err));
+  EXPECT_FALSE(fs::exists(scratch.path("out.qpk")));
+  create_settings settings;
+  std::istringstream lines(err.str());
+  for (std::string line; std::getline(lines, line);) {
+    size_t at = line.find("--exclude \"");
+    ASSERT_NE(std::string::npos, at) << line << " should say how to leave the name out";
+    settings.excludes.push_back(line.substr(at + 11, line.size() - at - 12));
+  }
+  EXPECT_EQ((std::vector<std::string>{"in/a:b.txt", "in/back/slash", "in/" + long_name, "in/case/x.txt"}),
+            settings.excludes) << err.str();
+  ASSERT_EQ(0, qpk_create(scratch.path("out.qpk"), {scratch.path("in")}, settings, err)) << err.str();
+  EXPECT_EQ((std::vector<std::string>{"in\\Case\\X.TXT", "in\\ok.txt"}),
+            entry_names(read_archive(scratch.path("out.qpk"))));
+}
+
+TEST(QpkCreate, FilesOthersCannotReadAreMarkedPrivate) {
+  scratch_dir scratch;
+  const struct {
+    const char* file;
+    fs::perms mode;
+    bool is_private;
+  } cases[] = {
+      {"in/secret.key", fs::perms(0600), true},  {"in/group.txt", fs::perms(0640), true},
+      {"in/shared.txt", fs::perms(0644), false}, {"in/run.sh", fs::perms(0755), false},
+      {"in/closed/inside.txt", fs::perms(0644), true},
+  };
+  for (const auto& c : cases) {
+    fs::create_directories(fs::path(scratch.path(c.file)).parent_path());
+    write_file(scratch.path(c.file), c.file);
+    fs::permissions(scratch.path(c.file), c.mode);
+  }
+  fs::permissions(scratch.path("in/closed"), fs::perms(0700));
+  ASSERT_EQ(0, qpk_create(scratch.path("out.qpk"), {scratch.path("in")}, {}, std::cerr));
+  std::vector<read_entry> entries = read_archive(scratch.path("out.qpk"));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    std::string name = std::string(c.file);
+    std::replace(name.begin(), name.end(), '/', '\\');
+    const read_entry* entry = find_entry(entries, name);
+    if (entry != nullptr) {
+      EXPECT_EQ(c.is_private, (entry->attributes & ENTRY_ATTR_PRIVATE) != 0);
+    }
+  }
+}
+#endif
 
 TEST(QpkCreate, NeverStoresTheArchiveInItself) {
   scratch_dir scratch;

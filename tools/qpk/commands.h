@@ -12,6 +12,7 @@ struct create_settings {
   bool store = false;  // store every entry without deflating
   unsigned jobs = 0;   // compression threads; 0: one per core
   std::vector<std::string> excludes;  // patterns of what to leave out (tools/qpk/exclude.h)
+  bool allow_case_clash = false;      // names that differ only in case: a warning, not a failure
 };
 
 // Which builder program sfx copies as the stub.

@@ -4,6 +4,8 @@
 #include "archive/codecs.h"
 #include "archive/pump.h"
 
+static_assert(PUMP_BUFFER_SIZE <= 0xFFFF, "a block fits the 16-bit length of one stored deflate block");
+
 int deflate_block(void* state, const std::vector<uint8_t>& input, std::vector<uint8_t>* output) {
   // Larger than any stream a 64000-byte block can give, so one call suffices
   // in practice; the loop still takes whatever more the codec holds.
@@ -21,6 +23,28 @@ int deflate_block(void* state, const std::vector<uint8_t>& input, std::vector<ui
     more = DEFLATE_CODEC.process(state, nullptr, length, chunk, CHUNK_SIZE, &produced);
   }
   return more;
+}
+
+void store_block(const std::vector<uint8_t>& input, std::vector<uint8_t>* output) {
+  const auto length = static_cast<uint16_t>(input.size());
+  const uint16_t complement = static_cast<uint16_t>(~length);
+  // Deflate with a 32 KiB window at the fastest level; 0x7801 is a multiple
+  // of 31, as the header's check bits require.
+  const uint8_t head[] = {0x78, 0x01,
+                          0x01,  // the final block, stored
+                          static_cast<uint8_t>(length), static_cast<uint8_t>(length >> 8),
+                          static_cast<uint8_t>(complement), static_cast<uint8_t>(complement >> 8)};
+  const uLong sum = adler32(adler32(0, nullptr, 0), input.data(), static_cast<uInt>(input.size()));
+  const uint8_t tail[] = {static_cast<uint8_t>(sum >> 24), static_cast<uint8_t>(sum >> 16),
+                          static_cast<uint8_t>(sum >> 8), static_cast<uint8_t>(sum)};
+  output->assign(head, head + sizeof head);
+  output->insert(output->end(), input.begin(), input.end());
+  output->insert(output->end(), tail, tail + sizeof tail);
+}
+
+uint64_t stored_streams_size(uint64_t content) {
+  const uint64_t blocks = content == 0 ? 1 : (content + PUMP_BUFFER_SIZE - 1) / PUMP_BUFFER_SIZE;
+  return content + blocks * STORED_STREAM_OVERHEAD;
 }
 
 compressor::compressor(unsigned workers, int level) : level_(level) {

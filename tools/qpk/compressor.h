@@ -43,3 +43,13 @@ class compressor {
 // Deflates one block into one complete zlib stream through an initialised
 // deflate codec state; 0 or the codec's failure.
 int deflate_block(void* state, const std::vector<uint8_t>& input, std::vector<uint8_t>* output);
+
+// A zlib stream's header, one stored block's header and the Adler-32: what a
+// block of at most 64000 bytes grows by when kept uncompressed in a stream.
+constexpr uint32_t STORED_STREAM_OVERHEAD = 2 + 5 + 4;
+// Keeps one block of at most PUMP_BUFFER_SIZE bytes as it is, in one zlib
+// stream of a single stored deflate block, so that every reader still checks
+// it against its Adler-32.
+void store_block(const std::vector<uint8_t>& input, std::vector<uint8_t>* output);
+// The size of a whole entry's content kept that way, one stream per block.
+uint64_t stored_streams_size(uint64_t content);

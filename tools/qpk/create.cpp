@@ -78,6 +78,7 @@ uint32_t entry_attributes(const path_facts& facts) {
   if (facts.hidden) attributes |= ENTRY_ATTR_HIDDEN;
   if (facts.system) attributes |= ENTRY_ATTR_SYSTEM;
   if (facts.executable) attributes |= ENTRY_ATTR_EXECUTE;
+  if (facts.private_to_owner) attributes |= ENTRY_ATTR_PRIVATE;
   return attributes;
 }
 
@@ -141,6 +142,7 @@ class archive_builder {
       if (compressor_) {
         compressor_->submit(&block->data);
       } else {
+        store_block(block->data.input, &block->data.output);
         block->data.done = true;
       }
     }
@@ -165,43 +167,44 @@ class archive_builder {
       entry_header blank{};
       if (!check(output_->write(&blank, sizeof blank), archive_)) return false;
     }
-    const std::vector<uint8_t>& data = settings_.store ? block.data.input : block.data.output;
+    const std::vector<uint8_t>& data = block.data.output;
     if (!check(output_->write(data.data(), static_cast<uint32_t>(data.size())), archive_)) return false;
     entry_.content += static_cast<uint32_t>(block.data.input.size());
     entry_.stored += static_cast<uint32_t>(data.size());
     return block.index + 1 < block.count || finish_entry(files_[block.file]);
   }
 
-  // Deflating made the entry no smaller: write the content itself instead,
-  // over the deflated data.
+  // Deflating made the entry no smaller than keeping its blocks as they are:
+  // write them as stored streams instead, over the deflated data. Still
+  // deflate streams, so the data keeps its checksum.
   bool rewrite_stored(const input_file& input) {
     if (!check(output_->seek(entry_.header_at + sizeof(entry_header)), archive_)) return false;
     input_reader reader;
     if (!reader.open(input.path)) return check("cannot open the file", input.path);
-    std::vector<uint8_t> buffer(PUMP_BUFFER_SIZE);
-    for (uint32_t left = entry_.content; left > 0;) {
-      uint32_t size = std::min(left, PUMP_BUFFER_SIZE);
-      if (!reader.read_exactly(buffer.data(), size)) return check(CHANGED, input.path);
-      if (!check(output_->write(buffer.data(), size), archive_)) return false;
-      left -= size;
-    }
-    if (!reader.at_end()) return check(CHANGED, input.path);
-    entry_.stored = entry_.content;
-    return true;
+    std::vector<uint8_t> block;
+    std::vector<uint8_t> stream;
+    uint32_t left = entry_.content;
+    entry_.stored = 0;
+    do {
+      block.resize(std::min(left, PUMP_BUFFER_SIZE));
+      if (!reader.read_exactly(block.data(), static_cast<uint32_t>(block.size()))) return check(CHANGED, input.path);
+      store_block(block, &stream);
+      if (!check(output_->write(stream.data(), static_cast<uint32_t>(stream.size())), archive_)) return false;
+      entry_.stored += static_cast<uint32_t>(stream.size());
+      left -= static_cast<uint32_t>(block.size());
+    } while (left > 0);
+    return reader.at_end() || check(CHANGED, input.path);
   }
 
   bool finish_entry(const input_file& input) {
-    bool stored = settings_.store;
-    if (!stored && entry_.stored >= entry_.content) {
-      if (!rewrite_stored(input)) return false;
-      stored = true;
-    }
+    if (!settings_.store && entry_.stored >= stored_streams_size(entry_.content) && !rewrite_stored(input))
+      return false;
     entry_header header{};
     std::snprintf(header.name, sizeof header.name, "%s", input.name.c_str());
     dos_stamp stamp = dos_stamp_from_unix(input.facts.modified);
     header.dos_date = stamp.date;
     header.dos_time = stamp.time;
-    header.method = stored ? METHOD_STORED : METHOD_DEFLATED;
+    header.method = METHOD_DEFLATED;
     header.content_size = entry_.content;
     header.stored_size = entry_.stored;
     header.attributes = entry_attributes(input.facts);
@@ -228,7 +231,7 @@ class archive_builder {
 int qpk_create(const std::string& archive, const std::vector<std::string>& paths,
                const create_settings& settings, std::ostream& err) {
   std::vector<input_file> files;
-  if (!gather_inputs(paths, archive, settings.excludes, &files, err)) return 1;
+  if (!gather_inputs(paths, archive, settings, &files, err)) return 1;
   if (files.empty()) {
     err << "qpk: " << archive << ": nothing to store (empty folders are not kept"
         << (settings.excludes.empty() ? "" : "; --exclude left out the rest") << ")\n";

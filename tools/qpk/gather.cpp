@@ -19,6 +19,7 @@ struct gather_context {
   const std::vector<std::string>& excludes;
   std::vector<input_file>* files;
   std::ostream& err;
+  bool good = true;  // false once any problem was reported
 };
 
 // Win32 gives a name the ANSI code page cannot hold in UTF-8 (platform.h):
@@ -44,34 +45,47 @@ std::string join_name(const std::string& prefix, const std::string& name) {
 
 bool is_folder(path_kind kind) { return kind == path_kind::folder || kind == path_kind::linked_folder; }
 
-bool fail(std::ostream& err, const std::string& path, const std::string& reason) {
-  err << "qpk: " << path << ": " << reason << '\n';
+// Problems are reported as they are found and the walk goes on, so that one
+// run names everything a tree needs left out.
+void fail(gather_context& context, const std::string& path, const std::string& reason) {
+  context.err << "qpk: " << path << ": " << reason << '\n';
+  context.good = false;
+}
+
+std::string exclude_hint(const std::string& stored) {
+  return "; leave it out with --exclude \"" + literal_pattern(stored) + "\"";
+}
+
+// Why a file or folder cannot be stored under this name, or nullptr. A POSIX
+// file name may hold "\", which the archive reads as a separator.
+const char* name_problem(const std::string& component, const std::string& stored) {
+  if (PATH_SEPARATOR != '\\' && component.find('\\') != std::string::npos)
+    return "the name holds '\\', which an archive reads as a folder separator";
+  return entry_name_problem(stored);
+}
+
+bool storable(gather_context& context, const std::string& path, const std::string& component,
+              const std::string& stored) {
+  const char* problem = name_problem(component, stored);
+  if (problem == nullptr) return true;
+  fail(context, path, "cannot be stored as \"" + stored + "\": " + problem + exclude_hint(stored));
   return false;
 }
 
-bool add_file(gather_context& context, const std::string& path, const std::string& name,
-              const path_facts& facts) {
+void add_file(gather_context& context, const std::string& path, const std::string& name, const path_facts& facts) {
   // Never store the archive in itself.
   const path_facts& archive = context.archive_facts;
   if (archive.kind == path_kind::file && archive.size == facts.size && same_file(path.c_str(), context.archive.c_str()))
-    return true;
-  if (const char* problem = entry_name_problem(name)) {
-    return fail(context.err, path, std::string("cannot be stored as \"") + name + "\": " + problem);
-  }
-  if (const char* problem = file_size_problem(facts.size)) return fail(context.err, path, problem);
+    return;
+  if (const char* problem = file_size_problem(facts.size)) return fail(context, path, problem + exclude_hint(name));
   context.files->push_back({path, name, facts});
-  return true;
 }
 
-// A POSIX file name may hold "\", which the archive reads as a separator.
-bool component_storable(std::ostream& err, const std::string& path, const std::string& component) {
-  if (PATH_SEPARATOR == '\\' || component.find('\\') == std::string::npos) return true;
-  return fail(err, path, "the name holds '\\', which an archive reads as a folder separator");
-}
-
-bool add_folder(gather_context& context, const std::string& folder, const std::string& prefix) {
+// Files in a private folder are private too: on extraction no folder keeps
+// them from others.
+void add_folder(gather_context& context, const std::string& folder, const std::string& prefix, bool in_private) {
   std::vector<std::string> names;
-  if (!folder_names(folder.c_str(), &names)) return fail(context.err, folder, "the folder cannot be read");
+  if (!folder_names(folder.c_str(), &names)) return fail(context, folder, "the folder cannot be read");
   std::sort(names.begin(), names.end());
   for (const std::string& name : names) {
     std::string path = join_path(folder, name);
@@ -79,13 +93,13 @@ bool add_folder(gather_context& context, const std::string& folder, const std::s
     path_facts facts = path_facts_of(path.c_str());
     // Left out before any check: an excluded name may be one no archive can hold.
     if (name_excluded(context.excludes, stored, is_folder(facts.kind))) continue;
-    if (!component_storable(context.err, path, name)) return false;
+    facts.private_to_owner = facts.private_to_owner || in_private;
     switch (facts.kind) {
       case path_kind::file:
-        if (!add_file(context, path, stored, facts)) return false;
+        if (storable(context, path, name, stored)) add_file(context, path, stored, facts);
         break;
       case path_kind::folder:
-        if (!add_folder(context, path, stored)) return false;
+        if (storable(context, path, name, stored)) add_folder(context, path, stored, facts.private_to_owner);
         break;
       case path_kind::linked_folder:
         context.err << "qpk: " << path << ": skipped: a link to a folder is not followed\n";
@@ -96,7 +110,6 @@ bool add_folder(gather_context& context, const std::string& folder, const std::s
         break;
     }
   }
-  return true;
 }
 
 std::string folded(const std::string& name) {
@@ -107,24 +120,28 @@ std::string folded(const std::string& name) {
 
 // Win32 names are case-insensitive: two entries differing only in case would
 // land on one file, the second overwriting the first. Every clash is named,
-// so that one run gives all the --exclude patterns a tree needs.
-bool names_unique(const std::vector<input_file>& files, std::ostream& err) {
+// so that one run gives all the --exclude patterns a tree needs; allowed, a
+// clash is a warning.
+void check_names_unique(gather_context& context, bool allow_case_clash) {
   std::map<std::string, const input_file*> seen;
-  bool unique = true;
-  for (const input_file& file : files) {
+  for (const input_file& file : *context.files) {
     auto [place, added] = seen.emplace(folded(file.name), &file);
     if (added) continue;
     const input_file& first = *place->second;
-    // The very same name from two inputs is beyond any pattern's reach.
-    std::string reason = file.name == first.name
-                             ? "\"" + file.name + "\" is also stored from " + first.path +
-                                   ", and an archive holds each name once"
-                             : "\"" + file.name + "\" clashes with \"" + first.name + "\" from " + first.path +
-                                   ": names that differ only in case are one file on Windows; leave one out with "
-                                   "--exclude \"" + literal_pattern(file.name) + "\"";
-    unique = fail(err, file.path, reason);
+    if (file.name == first.name) {
+      // The very same name from two inputs is beyond any pattern's reach.
+      fail(context, file.path,
+           "\"" + file.name + "\" is also stored from " + first.path + ", and an archive holds each name once");
+    } else if (allow_case_clash) {
+      context.err << "qpk: warning: \"" << file.name << "\" and \"" << first.name
+                  << "\" differ only in case: extracted on Windows, only one of them is kept\n";
+    } else {
+      fail(context, file.path,
+           "\"" + file.name + "\" clashes with \"" + first.name + "\" from " + first.path +
+               ": names that differ only in case are one file on Windows (--allow-case-clash keeps both, for "
+               "Linux); leave one out with --exclude \"" + literal_pattern(file.name) + "\"");
+    }
   }
-  return unique;
 }
 
 }  // namespace
@@ -148,28 +165,33 @@ std::string stored_base_name(const std::string& path) {
 }
 
 bool gather_inputs(const std::vector<std::string>& paths, const std::string& archive,
-                   const std::vector<std::string>& excludes, std::vector<input_file>* files, std::ostream& err) {
-  gather_context context{archive, path_facts_of(archive.c_str()), excludes, files, err};
+                   const create_settings& settings, std::vector<input_file>* files, std::ostream& err) {
+  gather_context context{archive, path_facts_of(archive.c_str()), settings.excludes, files, err};
   for (const std::string& path : paths) {
     path_facts facts = path_facts_of(path.c_str());
     std::string base = stored_base_name(path);
     // A missing path is a mistake even when a pattern would have left it out.
-    if (facts.kind != path_kind::missing && !base.empty() && name_excluded(excludes, base, is_folder(facts.kind)))
+    if (facts.kind != path_kind::missing && !base.empty() &&
+        name_excluded(settings.excludes, base, is_folder(facts.kind)))
       continue;
-    if (!component_storable(err, path, base)) return false;
     switch (facts.kind) {
       case path_kind::file:
-        if (!add_file(context, path, base, facts)) return false;
+        if (storable(context, path, base, base)) add_file(context, path, base, facts);
         break;
       case path_kind::folder:
       case path_kind::linked_folder:  // named by the user, so followed
-        if (!add_folder(context, path, base)) return false;
+        // "." and roots go to the top of the archive, with no name to check.
+        if (base.empty() || storable(context, path, base, base))
+          add_folder(context, path, base, facts.private_to_owner);
         break;
       case path_kind::missing:
-        return fail(err, path, "no such file or folder");
+        fail(context, path, "no such file or folder");
+        break;
       case path_kind::other:
-        return fail(err, path, "not a regular file or folder");
+        fail(context, path, "not a regular file or folder");
+        break;
     }
   }
-  return names_unique(*files, err);
+  check_names_unique(context, settings.allow_case_clash);
+  return context.good;
 }

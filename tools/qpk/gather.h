@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/qpk/commands.h"
 #include "tools/qpk/platform.h"
 
 struct input_file {
@@ -24,11 +25,12 @@ const char* file_size_problem(uint64_t size);
 
 // Fills files in archive order. Skips the archive itself, what the exclude
 // patterns match (tools/qpk/exclude.h) and, with a warning, links to folders
-// and things that are not files. On the first problem writes
-// "qpk: PATH: REASON" to err and returns false; names that differ only in
-// case are all reported before it returns false.
+// and things that are not files. Every problem (a name no archive holds,
+// with the --exclude pattern that leaves it out, a file too large, names
+// that differ only in case unless allowed, when they are a warning) is
+// written as "qpk: PATH: REASON" to err; false when there was any.
 bool gather_inputs(const std::vector<std::string>& paths, const std::string& archive,
-                   const std::vector<std::string>& excludes, std::vector<input_file>* files, std::ostream& err);
+                   const create_settings& settings, std::vector<input_file>* files, std::ostream& err);
 
 // The name a given path is stored under: its last component, or "" for ".",
 // ".." and roots, whose contents go to the top of the archive.

@@ -18,6 +18,9 @@ struct path_facts {
   bool system = false;
   bool archive = false;
   bool executable = false;  // the owner may execute it (POSIX only)
+  // Group or others may not read it, or not list or enter it when a folder
+  // (POSIX only).
+  bool private_to_owner = false;
 };
 
 // Facts of whatever is at the path; a symbolic link to a file counts as the

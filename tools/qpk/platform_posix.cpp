@@ -33,6 +33,8 @@ path_facts path_facts_of(const char* path) {
   facts.modified = static_cast<int64_t>(info.st_mtime);
   facts.read_only = (info.st_mode & S_IWUSR) == 0;
   facts.executable = (info.st_mode & S_IXUSR) != 0;
+  const mode_t shared = S_ISDIR(info.st_mode) ? S_IRGRP | S_IXGRP | S_IROTH | S_IXOTH : S_IRGRP | S_IROTH;
+  facts.private_to_owner = (info.st_mode & shared) != shared;
   return facts;
 }
 

@@ -9,9 +9,11 @@
 namespace {
 
 const char USAGE[] =
-    "Usage: qpk create [--level N] [--store] [-j N] [--exclude PATTERN]... ARCHIVE PATH...\n"
+    "Usage: qpk create [--level N] [--store] [-j N] [--exclude PATTERN]...\n"
+    "                  [--allow-case-clash] ARCHIVE PATH...\n"
     "       qpk sfx [--stub FILE | --windows] [--level N] [--store] [-j N]\n"
-    "               [--exclude PATTERN]... [builder options] ARCHIVE|PATH... OUTPUT\n"
+    "               [--exclude PATTERN]... [--allow-case-clash] [builder options]\n"
+    "               ARCHIVE|PATH... OUTPUT\n"
     "       qpk list FILE\n"
     "       qpk test FILE\n"
     "       qpk info FILE\n"
@@ -27,7 +29,8 @@ const char USAGE[] =
     "  cleanup list what self-extractors that ended early left to delete\n"
     "\n"
     "  --level N  deflate level, 0 (fastest) to 9 (smallest, the default)\n"
-    "  --store    keep every entry as it is, without deflating\n"
+    "  --store    keep every entry's data as it is, without deflating (still in\n"
+    "             checked zlib streams, 11 bytes more per 64000-byte block)\n"
     "  -j N       compress on N threads (default: one per core)\n"
     "  --exclude PATTERN\n"
     "             leave out what the pattern matches, and everything under a\n"
@@ -35,6 +38,9 @@ const char USAGE[] =
     "             shell, never across a folder separator; a pattern without /\n"
     "             matches any one file or folder name, one with / the path\n"
     "             from the top of the archive; case counts\n"
+    "  --allow-case-clash\n"
+    "             store names that differ only in case, with a warning: for\n"
+    "             archives meant for Linux (Windows keeps only one of them)\n"
     "  --stub FILE  (sfx) the builder program to copy; by default the qpk2exe\n"
     "             beside qpk (QPK2EXE.exe on Windows)\n"
     "  --windows  (sfx) the installed 32-bit Windows program,\n"
@@ -49,7 +55,8 @@ const char USAGE[] =
     "that holds an archive or is named .qpk is the archive itself.\n"
     "\n"
     "list shows times as UTC and attributes as five letters, '-' where one is\n"
-    "not set: R read-only, A archive, H hidden, S system, X executable (POSIX).\n";
+    "not set: R read-only, A archive, H hidden, S system, X executable (POSIX),\n"
+    "and ends with the totals: bytes, stored bytes and files.\n";
 
 constexpr unsigned MAX_JOBS = 256;
 
@@ -85,7 +92,7 @@ bool option_value(const char* const* argv, int argc, int* index, std::string_vie
   return false;
 }
 
-// Takes --store, --level N or -j N at argv[*index] into settings: 1 when
+// Takes --store, --allow-case-clash, --level N, --exclude P or -j N at argv[*index] into settings: 1 when
 // taken, 0 when the word is none of them, 2 (a usage error, written) when
 // its value is wrong.
 int create_option(int argc, const char* const* argv, int* index, create_settings* settings, std::ostream& err) {
@@ -93,6 +100,8 @@ int create_option(int argc, const char* const* argv, int* index, create_settings
   std::string_view value;
   if (word == "--store") {
     settings->store = true;
+  } else if (word == "--allow-case-clash") {
+    settings->allow_case_clash = true;
   } else if (word.starts_with("--level")) {
     unsigned level = 0;
     if (!option_value(argv, argc, index, word, "--level", &value) || !parse_number(value, 0, 9, &level)) {
