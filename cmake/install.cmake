@@ -18,7 +18,13 @@ if(WIN32)
   return()
 endif()
 
-install(TARGETS qpk2exe qpk RUNTIME DESTINATION bin COMPONENT tools)
+if(QPK_STATIC_STUB)
+  # Built by its own tree (cmake/static_stub.cmake): a file, not a target here.
+  install(PROGRAMS ${CMAKE_BINARY_DIR}/bin/qpk2exe DESTINATION bin COMPONENT tools)
+  install(TARGETS qpk RUNTIME DESTINATION bin COMPONENT tools)
+else()
+  install(TARGETS qpk2exe qpk RUNTIME DESTINATION bin COMPONENT tools)
+endif()
 # The program loads the library by name through the system's library search,
 # never from beside itself: <prefix>/lib must be a folder that search knows.
 install(TARGETS qorlog32 LIBRARY DESTINATION lib COMPONENT log)
