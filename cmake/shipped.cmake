@@ -9,9 +9,12 @@ option(QPK_SHIPPED "Link qpk2exe and qpk as shipped: stripped, unused sections d
 
 # The static program's own build (cmake/musl.cmake sets QPK_STATIC_RUNTIME)
 # builds qpk2exe the ordinary way.
+# In the cache so that the tests know which target builds it.
 if(QPK_SHIPPED AND NOT WIN32 AND NOT QPK_STATIC_RUNTIME)
-  set(QPK_STATIC_STUB ON)
+  set(QPK_STATIC_STUB ON CACHE INTERNAL "qpk2exe is built by cmake/static_stub.cmake")
   include(${CMAKE_CURRENT_LIST_DIR}/static_stub.cmake)
+else()
+  set(QPK_STATIC_STUB OFF CACHE INTERNAL "qpk2exe is built by cmake/static_stub.cmake")
 endif()
 
 if(QPK_SHIPPED)
