@@ -88,7 +88,7 @@ int log_open_beside_program() {
     return ERROR_LOG_UNAVAILABLE;
   return load_from_folder(folder);
 #else
-  return ERROR_LOG_UNAVAILABLE;
+  return state.entry != nullptr ? 0 : ERROR_LOG_UNAVAILABLE;  // the file log of log_open
 #endif
 }
 

@@ -22,7 +22,8 @@ constexpr int DPRINTF_BUFFER_SIZE = 512;
 int log_open();
 // The builder (the program without an archive) may also take the library
 // from its own folder (Win32), when log_open loaded none. 0 when a library
-// is loaded. A self-extractor never calls it.
+// is loaded (POSIX: when log_open found the file log). A self-extractor never
+// calls it.
 int log_open_beside_program();
 int log_close();
 bool log_enabled();
