@@ -303,6 +303,25 @@ def test_signals_end_the_wait(s):
 
 
 @pytest.mark.platforms("posix")
+def test_own_file_not_found_says_why(s):
+    """Without /proc, and started by a relative name whose folder is gone, the
+    program cannot tell its own file: it says so and why, not that its path
+    is too long."""
+    if os.geteuid() != 0 or not shutil.which("unshare"):
+        pytest.skip("hiding /proc needs root and unshare")
+    exe = s.self_extractor(SAMPLE, ["/q1"])
+    gone = s.path("gone")
+    os.makedirs(gone)
+    script = 'mount -t tmpfs none /proc && cd "$1" && rmdir "$1" && exec ../"$2" /q1 out'
+    done = subprocess.run(["unshare", "--mount", "sh", "-c", script, "sh", gone, os.path.basename(exe)],
+                          capture_output=True, text=True, env=s.env)
+    said = done.stdout + done.stderr
+    assert done.returncode == 255, said
+    assert "Error (-8010): Cannot find the program's own file" in said and "No such file or directory" in said, said
+    assert "too long" not in said, said
+
+
+@pytest.mark.platforms("posix")
 def test_log_written_by_the_program(s):
     """On Linux the program writes its log lines itself, to the file
     QORLOG32_FILE names, with no log library anywhere; without the variable it
