@@ -8,13 +8,14 @@
 option(QPK_SHIPPED "Link qpk2exe and qpk as shipped: stripped, unused sections dropped, qpk2exe static on Linux" ON)
 
 # The static program's own build (cmake/musl.cmake sets QPK_STATIC_RUNTIME)
-# builds qpk2exe the ordinary way.
-# In the cache so that the tests know which target builds it.
+# builds qpk2exe the ordinary way. QPK2EXE_PROGRAM is the program the tests
+# run.
 if(QPK_SHIPPED AND NOT WIN32 AND NOT QPK_STATIC_RUNTIME)
-  set(QPK_STATIC_STUB ON CACHE INTERNAL "qpk2exe is built by cmake/static_stub.cmake")
+  set(QPK_STATIC_STUB ON)
+  set(QPK2EXE_PROGRAM ${CMAKE_BINARY_DIR}/bin/qpk2exe)
   include(${CMAKE_CURRENT_LIST_DIR}/static_stub.cmake)
 else()
-  set(QPK_STATIC_STUB OFF CACHE INTERNAL "qpk2exe is built by cmake/static_stub.cmake")
+  set(QPK2EXE_PROGRAM $<TARGET_FILE:qpk2exe>)
 endif()
 
 if(QPK_SHIPPED)

@@ -2,8 +2,8 @@
 # program over musl (cmake/musl.cmake), in a build tree of its own inside this
 # one (static/), and copied to bin/qpk2exe. Every self-extractor carries it,
 # so it must start on any Linux, whatever C library (if any) is there. The
-# target qpk2exe names that file, so the tests and the install rules take the
-# static program, while the unit tests link this tree's glibc libraries.
+# target qpk2exe builds it; the tests (QPK2EXE_PROGRAM) and the install rules
+# take that file, while the unit tests link this tree's glibc libraries.
 include(ExternalProject)
 
 # Called from driver/, where zlib's and libdeflate's headers and archives are
@@ -32,7 +32,7 @@ function(qpk_static_stub)
   endif()
 
   set(program ${CMAKE_BINARY_DIR}/bin/qpk2exe)
-  ExternalProject_Add(qpk2exe_static
+  ExternalProject_Add(qpk2exe
     SOURCE_DIR ${PROJECT_SOURCE_DIR}
     BINARY_DIR ${CMAKE_BINARY_DIR}/static
     CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/musl.cmake -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
@@ -43,7 +43,4 @@ function(qpk_static_stub)
     # The sub-build decides itself what changed in the sources.
     BUILD_ALWAYS ON
     BUILD_BYPRODUCTS ${program})
-  add_executable(qpk2exe IMPORTED GLOBAL)
-  set_target_properties(qpk2exe PROPERTIES IMPORTED_LOCATION ${program})
-  add_dependencies(qpk2exe qpk2exe_static)
 endfunction()
