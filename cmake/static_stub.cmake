@@ -31,6 +31,13 @@ function(qpk_static_stub)
     set(deflate_args -DLIBDEFLATE_INCLUDE_DIR=${headers} -DLIBDEFLATE_LIBRARY=${LIBDEFLATE_LIBRARY})
   endif()
 
+  # A make of the sub-tree shares the outer make's jobs; cmake --build would
+  # run it alone with one.
+  if(CMAKE_GENERATOR MATCHES "Makefiles")
+    set(build_command $(MAKE) qpk2exe)
+  else()
+    set(build_command ${CMAKE_COMMAND} --build <BINARY_DIR> --target qpk2exe)
+  endif()
   set(program ${CMAKE_BINARY_DIR}/bin/qpk2exe)
   ExternalProject_Add(qpk2exe
     SOURCE_DIR ${PROJECT_SOURCE_DIR}
@@ -38,7 +45,7 @@ function(qpk_static_stub)
     CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/musl.cmake -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
                -DCMAKE_COMPILE_WARNING_AS_ERROR=${CMAKE_COMPILE_WARNING_AS_ERROR} -DBUILD_TESTING=OFF
                -DZLIB_INCLUDE_DIR=${headers} -DZLIB_LIBRARY=${zlib_archive} ${deflate_args}
-    BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target qpk2exe
+    BUILD_COMMAND ${build_command}
     INSTALL_COMMAND ${CMAKE_COMMAND} -E copy_if_different <BINARY_DIR>/bin/qpk2exe ${program}
     # The sub-build decides itself what changed in the sources.
     BUILD_ALWAYS ON
