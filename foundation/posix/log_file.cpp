@@ -23,9 +23,12 @@ size_t format_line(char* out, size_t size, int level, const char* module, const 
   clock_gettime(CLOCK_REALTIME, &now);
   tm fields{};
   gmtime_r(&now.tv_sec, &fields);
-  char level_word[16];
-  snprintf(level_word, sizeof level_word, "%s", level == 0 ? "INFO" : level == 3 ? "ERROR" : "");
-  if (level_word[0] == '\0') snprintf(level_word, sizeof level_word, "%d", level);
+  const char* level_word = level == 0 ? "INFO" : level == 3 ? "ERROR" : nullptr;
+  char number[16];
+  if (level_word == nullptr) {
+    snprintf(number, sizeof number, "%d", level);
+    level_word = number;
+  }
   int length = snprintf(out, size, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ %s %s ", fields.tm_year + 1900,
                         fields.tm_mon + 1, fields.tm_mday, fields.tm_hour, fields.tm_min, fields.tm_sec,
                         static_cast<int>(now.tv_nsec / 1000000), level_word,
@@ -34,7 +37,8 @@ size_t format_line(char* out, size_t size, int level, const char* module, const 
   if (used > size - 2) used = size - 2;
   size_t body = text != nullptr ? strlen(text) : 0;
   while (body > 0 && (text[body - 1] == '\n' || text[body - 1] == '\r')) --body;
-  for (size_t i = 0; i < body && used < size - 2; ++i) out[used++] = text[i] == '\n' || text[i] == '\r' ? ' ' : text[i];
+  for (size_t i = 0; i < body && used < size - 2; ++i)
+    out[used++] = text[i] == '\n' || text[i] == '\r' ? ' ' : text[i];
   out[used++] = '\n';
   out[used] = '\0';
   return used;
