@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 
 #include "archive/codecs.h"
 #include "archive/layout.h"
@@ -44,11 +43,19 @@ bool whole_stream_ready(const inflate_state* state) {
 // A decompressor keeps nothing from one stream to the next but scratch space,
 // so the program's one thread uses one for every stream instead of setting up
 // (and clearing) a new one per entry.
+// (<memory> is kept out: in C++20 it brings the streams, which the static
+// program's header-only C++ library cannot build over musl.)
+struct decompressor_holder {
+  libdeflate_decompressor* one = nullptr;
+  ~decompressor_holder() {
+    if (one != nullptr) libdeflate_free_decompressor(one);
+  }
+};
+
 libdeflate_decompressor* shared_decompressor() {
-  static std::unique_ptr<libdeflate_decompressor, decltype(&libdeflate_free_decompressor)> one(
-      nullptr, libdeflate_free_decompressor);
-  if (one == nullptr) one.reset(libdeflate_alloc_decompressor());
-  return one.get();
+  static decompressor_holder holder;
+  if (holder.one == nullptr) holder.one = libdeflate_alloc_decompressor();
+  return holder.one;
 }
 
 int libdeflate_codec_init(void* context) {

@@ -1,5 +1,5 @@
-# What `cmake --install` puts under the prefix. Linux: the tools in bin/, the
-# log library in lib/, the manual pages, the README and, when a Windows build
+# What `cmake --install` puts under the prefix. Linux: the tools in bin/ (they
+# write their log lines themselves: no log library), the manual pages, the README and, when a Windows build
 # tree is there, its programs in share/qpk2exe/windows/. Windows: the programs
 # and the log library side by side at the top, as they are used.
 #
@@ -18,10 +18,13 @@ if(WIN32)
   return()
 endif()
 
-install(TARGETS qpk2exe qpk RUNTIME DESTINATION bin COMPONENT tools)
-# The program loads the library by name through the system's library search,
-# never from beside itself: <prefix>/lib must be a folder that search knows.
-install(TARGETS qorlog32 LIBRARY DESTINATION lib COMPONENT log)
+if(QPK_STATIC_STUB)
+  # Built by its own tree (cmake/static_stub.cmake): a file, not a target here.
+  install(PROGRAMS ${CMAKE_BINARY_DIR}/bin/qpk2exe DESTINATION bin COMPONENT tools)
+  install(TARGETS qpk RUNTIME DESTINATION bin COMPONENT tools)
+else()
+  install(TARGETS qpk2exe qpk RUNTIME DESTINATION bin COMPONENT tools)
+endif()
 install(FILES README.md DESTINATION share/doc/qpk2exe COMPONENT docs)
 foreach(page qpk2exe.1 qpk.1)
   configure_file(docs/man/${page}.in ${CMAKE_BINARY_DIR}/man/${page} @ONLY)

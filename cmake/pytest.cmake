@@ -56,7 +56,7 @@ function(qpk_add_pytest label)
     add_test(NAME ${name}
              COMMAND ${QPK_PYTEST_PYTHON} -m pytest -c ${CMAKE_SOURCE_DIR}/tests/pytest.ini
                      --rootdir ${CMAKE_SOURCE_DIR}/tests ${CMAKE_CURRENT_SOURCE_DIR}/${file}
-                     --program $<TARGET_FILE:qpk2exe> --qpk $<TARGET_FILE:qpk>
+                     --program ${QPK2EXE_PROGRAM} --qpk $<TARGET_FILE:qpk>
                      --platform ${QPK_PLATFORM} --work ${QPK_TEST_WORK}/${name}
                      ${wine} ${arg_ARGS})
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED "platform;work" TIMEOUT ${arg_TIMEOUT}

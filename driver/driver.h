@@ -15,6 +15,9 @@
 constexpr int ERROR_PROGRAM_PATH_TOO_LONG = -8008;
 // A text assembled by the driver (a command line, a path) does not fit.
 constexpr int ERROR_TEXT_TOO_LONG = -8009;
+// The program's own file cannot be found (POSIX: no /proc and no usable name
+// it was started by, or a current folder gone).
+constexpr int ERROR_PROGRAM_PATH_UNKNOWN = -8010;
 
 // The process's exit status: 0 only when the run did all it was asked.
 constexpr int EXIT_STATUS_SUCCESS = 0;

@@ -1,6 +1,8 @@
 // The frame of every run: the argument vector, start-up, the option parse,
 // the one run the program's own file calls for, and shut-down.
+#include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <initializer_list>
 
@@ -22,6 +24,7 @@ namespace {
 // driver_run: a command line of more words than the vector holds is refused.
 int g_command_line_status = 0;
 char g_module_path[PATH_SIZE];
+int g_module_path_error = 0;  // why the own path could not be had
 char* g_argv[ARGUMENT_VECTOR_SIZE];
 
 void start_up() {
@@ -71,9 +74,29 @@ bool damaged_self_extractor(const char* path) {
 // The own path into entry 0; an empty path when it does not fit, which
 // driver_run refuses.
 int begin_vector() {
-  if (!os_module_path(g_module_path, sizeof g_module_path)) g_module_path[0] = '\0';
+  if (!os_module_path(g_module_path, sizeof g_module_path)) {
+    g_module_path_error = os_last_error();
+    g_module_path[0] = '\0';
+  }
   g_argv[0] = g_module_path;
   return 1;
+}
+
+// Does not return. On Windows only a path too long for its buffer leaves the
+// own path unknown; on POSIX the system's reason says what failed.
+void report_unknown_own_path() {
+#ifndef _WIN32
+  if (g_module_path_error != ENAMETOOLONG) {
+    char reason[128];
+    os_error_text(g_module_path_error, reason, sizeof reason);
+    char text[256];
+    snprintf(text, sizeof text,
+             "Cannot find the program's own file (neither /proc/self/exe nor the name it was started by): %s",
+             reason);
+    ui_report_error(ERROR_PROGRAM_PATH_UNKNOWN, text);
+  }
+#endif
+  ui_report_error(ERROR_PROGRAM_PATH_TOO_LONG, "Program path too long");
 }
 
 }  // namespace
@@ -93,7 +116,7 @@ int driver_run(int argc, char** argv) {
   if (status == 0) status = self_extractor ? own_options_parse(&argc, argv, &choices) : options_parse(argc, argv);
 #endif
   ui_set_status_allowed(option_is_set("nostatus") == 0);
-  if (argv[0][0] == '\0') ui_report_error(ERROR_PROGRAM_PATH_TOO_LONG, "Program path too long");
+  if (argv[0][0] == '\0') report_unknown_own_path();
   // Only the builder may take the log library from beside itself: a
   // self-extractor lies where others can drop one.
   if (!self_extractor) log_set_enabled(log_open_beside_program() == 0);

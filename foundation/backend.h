@@ -104,7 +104,9 @@ bool os_dir_change(const char* path);
 // result that does not fit its buffer (here and in the three below) leaves
 // the system error ENAMETOOLONG.
 bool os_full_path(const char* name, char* out, size_t size);
-// The running program's own file.
+// The running program's own file. POSIX: /proc/self/exe, else (no /proc) the
+// name the program was started by, taken against the current folder; on
+// failure the system error says why.
 bool os_module_path(char* out, size_t size);
 // The temporary folder, ending in the separator.
 bool os_temp_folder(char* out, size_t size);
@@ -146,6 +148,12 @@ void debug_output(const char* text);
 #define QORLOG_CALL
 #endif
 typedef int(QORLOG_CALL* os_log_entry)(int level, const char* module, uint32_t* site, const char* text);
+#ifndef _WIN32
+// POSIX logs without a library (the shipped program is static): an entry
+// that appends "time level module text" lines to the file QORLOG32_FILE
+// names, or null when that variable is unset or empty.
+os_log_entry os_log_file_entry();
+#endif
 void* os_library_load(const char* name);
 // Takes the program's folder and the current folder out of the system's
 // search for libraries loaded from now on (Win32, where the system allows;

@@ -1,5 +1,6 @@
-// The diagnostic log, handed to the optional log library when it is present,
-// and the debug print, which always goes to the debugger output.
+// The diagnostic log, handed to the optional log library when it is present
+// (Win32) or written to the file QORLOG32_FILE names (POSIX), and the debug
+// print, which always goes to the debugger output.
 #include "foundation/log.h"
 
 #include <cstdarg>
@@ -16,10 +17,8 @@ namespace {
 #ifdef _WIN32
 constexpr const char* LOG_LIBRARY_NAME = "QORLOG32.DLL";
 constexpr const char* LOG_FOLDER_VARIABLE = "QORLOG32_DIR";
-#else
-constexpr const char* LOG_LIBRARY_NAME = "libqorlog32.so";
-#endif
 constexpr const char* LOG_ENTRY_NAME = "QORLOG32_LogAddComment";
+#endif
 constexpr const char* DPRINTF_TOO_LONG = "String too long for dprintf().  This will probably GPF.";
 
 struct log_state {
@@ -37,6 +36,7 @@ void send_debug_text(const char* text) {
     debug_output(text);
 }
 
+#ifdef _WIN32
 // Loads the library at name and finds its entry; a library without the entry
 // is let go again.
 int load_library(const char* name) {
@@ -49,7 +49,6 @@ int load_library(const char* name) {
   return ERROR_LOG_UNAVAILABLE;
 }
 
-#ifdef _WIN32
 // Loads the library by its full path in folder. A bare or relative name
 // would send the system searching, the current folder included.
 int load_from_folder(const char* folder) {
@@ -72,7 +71,8 @@ int log_open() {
 #ifdef _WIN32
   return load_from_folder(getenv(LOG_FOLDER_VARIABLE));
 #else
-  return load_library(LOG_LIBRARY_NAME);
+  state.entry = os_log_file_entry();
+  return state.entry != nullptr ? 0 : ERROR_LOG_UNAVAILABLE;
 #endif
 }
 
@@ -88,7 +88,7 @@ int log_open_beside_program() {
     return ERROR_LOG_UNAVAILABLE;
   return load_from_folder(folder);
 #else
-  return ERROR_LOG_UNAVAILABLE;
+  return state.entry != nullptr ? 0 : ERROR_LOG_UNAVAILABLE;  // the file log of log_open
 #endif
 }
 

@@ -1,5 +1,6 @@
-// The diagnostic log (handed to the optional log library when it is present)
-// and the debug print (always sent to the debugger output / system log).
+// The diagnostic log (handed to the optional log library when it is present,
+// on POSIX written to the file QORLOG32_FILE names) and the debug print
+// (always sent to the debugger output / system log).
 #pragma once
 
 #include <cstdint>
@@ -15,12 +16,14 @@ constexpr int DPRINTF_BUFFER_SIZE = 512;
 // Loads the optional log library: on Win32 only by its full path in the
 // folder QORLOG32_DIR names, never through the system's search, which would
 // take the program's folder and the current folder first (a downloaded
-// self-extractor lies where others can drop a library); on POSIX through the
-// system's library search. ERROR_LOG_UNAVAILABLE when none is loaded.
+// self-extractor lies where others can drop a library). On POSIX no library
+// is loaded: the lines go to the file QORLOG32_FILE names (os_log_file_entry).
+// ERROR_LOG_UNAVAILABLE when there is no log.
 int log_open();
 // The builder (the program without an archive) may also take the library
 // from its own folder (Win32), when log_open loaded none. 0 when a library
-// is loaded. A self-extractor never calls it.
+// is loaded (POSIX: when log_open found the file log). A self-extractor never
+// calls it.
 int log_open_beside_program();
 int log_close();
 bool log_enabled();

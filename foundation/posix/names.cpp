@@ -2,6 +2,7 @@
 // the program's own file, temporary names and free space.
 #include <errno.h>
 #include <limits.h>
+#include <sys/auxv.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -125,10 +126,21 @@ bool os_full_path(const char* name, char* out, size_t size) {
 bool os_module_path(char* out, size_t size) {
   if (size == 0) return false;
   ssize_t length = readlink("/proc/self/exe", out, size);
-  if (length <= 0) return false;
-  if (static_cast<size_t>(length) >= size) return too_long();
-  out[length] = 0;
-  return true;
+  if (length > 0 && static_cast<size_t>(length) >= size) return too_long();
+  if (length > 0) {
+    out[length] = 0;
+    return true;
+  }
+  // Without /proc (a bare root, a container) the kernel still hands every
+  // program the name it was started by. A relative one is taken against the
+  // current folder, which the program has not left when it first asks.
+  const int proc_error = errno;
+  const char* started_as = reinterpret_cast<const char*>(getauxval(AT_EXECFN));
+  if (started_as == nullptr || started_as[0] == 0) {
+    errno = proc_error;
+    return false;
+  }
+  return os_full_path(started_as, out, size);
 }
 
 bool os_temp_folder(char* out, size_t size) {

@@ -303,33 +303,46 @@ def test_signals_end_the_wait(s):
 
 
 @pytest.mark.platforms("posix")
-def test_log_library_search(s):
-    """The log library is found by the system's library search, never beside
-    the program."""
-    library = os.path.join(os.path.dirname(s.program), "libqorlog32.so")
-    if not os.path.isfile(library):
-        pytest.skip("the log library is not built")
-    app, lib = s.path("app"), s.path("lib")
-    os.makedirs(app)
-    os.makedirs(lib)
-    shutil.copy(s.program, app)
-    shutil.copy(library, lib)
+def test_own_file_not_found_says_why(s):
+    """Without /proc, and started by a relative name whose folder is gone, the
+    program cannot tell its own file: it says so and why, not that its path
+    is too long."""
+    if os.geteuid() != 0 or not shutil.which("unshare"):
+        pytest.skip("hiding /proc needs root and unshare")
+    exe = s.self_extractor(SAMPLE, ["/q1"])
+    gone = s.path("gone")
+    os.makedirs(gone)
+    script = 'mount -t tmpfs none /proc && cd "$1" && rmdir "$1" && exec ../"$2" /q1 out'
+    done = subprocess.run(["unshare", "--mount", "sh", "-c", script, "sh", gone, os.path.basename(exe)],
+                          capture_output=True, text=True, env=s.env)
+    said = done.stdout + done.stderr
+    assert done.returncode == 255, said
+    assert "Error (-8010): Cannot find the program's own file" in said and "No such file or directory" in said, said
+    assert "too long" not in said, said
+
+
+@pytest.mark.platforms("posix")
+def test_log_written_by_the_program(s):
+    """On Linux the program writes its log lines itself, to the file
+    QORLOG32_FILE names, with no log library anywhere; without the variable it
+    writes none (not even to the temporary folder)."""
     log = s.path("log.txt")
-    s.env["QORLOG32_FILE"] = log
     s.env.pop("LD_LIBRARY_PATH", None)
-    for beside, search_path, logged in ((True, None, False), (False, lib, True)):
-        if beside:
-            shutil.copy(library, app)
-        elif os.path.exists(os.path.join(app, "libqorlog32.so")):
-            os.remove(os.path.join(app, "libqorlog32.so"))
-        if os.path.exists(log):
-            os.remove(log)
-        env = dict(s.env, **({"LD_LIBRARY_PATH": search_path} if search_path else {}))
-        status, _, err = s.run(os.path.join(app, os.path.basename(s.program)), ["--version"], env=env)
+    for named in (True, False):
+        env = dict(s.env, TMPDIR=s.path())
+        env.pop("QORLOG32_FILE", None)
+        if named:
+            env["QORLOG32_FILE"] = log
+        status, _, err = s.run(s.program, ["--version"], env=env)
         assert status == 0, "the version run ends with 0, got %d: %s" % (status, err)
-        wrote = os.path.exists(log) and os.path.getsize(log) > 0
-        assert wrote == logged, ("with the library %s: %s" % ("beside the program" if beside else
-                                                          "on LD_LIBRARY_PATH", "logged" if wrote else "no log"))
+        if named:
+            with open(log, encoding="utf-8") as lines:
+                words = [line.split(" ", 1)[1] for line in lines.read().splitlines()]
+            assert words == ["INFO QPK2EXE Starting...", "INFO QPK2EXE Exiting..."], words
+            os.remove(log)
+        else:
+            assert not os.path.exists(log)
+            assert not os.path.exists(s.path("QORLOG32.LOG")), "no log without QORLOG32_FILE"
 
 
 @pytest.mark.platforms("win32")

@@ -55,6 +55,7 @@ def self_extractor(build, folder):
     (payload / "docs").mkdir(parents=True)
     (payload / "readme.txt").write_text("hello from the archive\n")
     (payload / "docs" / "notes.txt").write_text("x" * 5000)
+    (payload / "setup.sh").write_text("echo made > made.txt; echo script ran\n")
     archive = folder / "payload.qpk"
     run([build.qpk, "create", str(archive), "."], cwd=payload)
 

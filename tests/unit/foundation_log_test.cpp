@@ -2,11 +2,15 @@
 // log library's entry and a sink in place of the debugger output.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "foundation/log.h"
 #include "foundation_test_support.h"
+#include "test_util.h"
 
 namespace {
 
@@ -87,6 +91,49 @@ TEST_F(LogTest, OpenRecordsItsCloseHookBeforeLoadingAnything) {
   log_close();
   EXPECT_EQ(0, hook_count()) << "log_close removes its own hook";
 }
+
+#ifndef _WIN32
+// POSIX loads no library: the program appends the lines itself to the file
+// QORLOG32_FILE names, one line per message, and logs nothing without it.
+TEST_F(LogTest, PosixWritesOneLinePerMessageToTheNamedFile) {
+  scratch_dir dir;
+  const std::string log = dir.path("log.txt");
+  unsetenv("QORLOG32_FILE");
+  EXPECT_EQ(ERROR_LOG_UNAVAILABLE, log_open()) << "without QORLOG32_FILE there is no log";
+  log_close();
+
+  setenv("QORLOG32_FILE", log.c_str(), 1);
+  ASSERT_EQ(0, log_open());
+  log_set_enabled(true);
+  struct {
+    int level;
+    const char* text;
+    std::string expected;  // what follows the time stamp
+  } cases[] = {
+      {LOG_INFO, "Starting...", "INFO QPK2EXE Starting..."},
+      {LOG_ERROR, "two\nlines\r\n", "ERROR QPK2EXE two lines"},
+      {5, "", "5 QPK2EXE "},
+  };
+  for (const auto& c : cases) LOG_MESSAGE(c.level, "%s", c.text);
+  LOG_MESSAGE(LOG_INFO, "%s", std::string(1500, 'x').c_str());
+  log_close();
+  unsetenv("QORLOG32_FILE");
+
+  std::istringstream lines(read_file(log));
+  const std::regex stamp(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z (.*))");
+  std::string line;
+  std::smatch parts;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.expected);
+    ASSERT_TRUE(std::getline(lines, line));
+    ASSERT_TRUE(std::regex_match(line, parts, stamp)) << line;
+    EXPECT_EQ(c.expected, parts[1].str());
+  }
+  ASSERT_TRUE(std::getline(lines, line)) << "an over-long text still makes a whole line";
+  EXPECT_EQ(std::string(LOG_TEXT_SIZE - 1, 'x'), line.substr(line.size() - (LOG_TEXT_SIZE - 1)));
+  EXPECT_FALSE(std::getline(lines, line)) << "one line per message";
+}
+#endif
 
 TEST_F(LogTest, DprintfCutsOverLongTextsAfterAWarning) {
   const std::string warning = "String too long for dprintf().  This will probably GPF.";
