@@ -75,17 +75,17 @@ int write_data(file_handle archive, file_handle file, const entry_header& header
   return produced != header.content_size ? ERROR_SIZE_MISMATCH : status;
 }
 
+// The mode of a new file for the entry: a private entry's file is created
+// private, so that nobody else can open it while its data goes in.
+uint32_t new_file_mode(const walk_entry& entry) {
+  const bool private_entry = (entry_attributes_to_system(entry.header.attributes) & OS_ATTR_PRIVATE) != 0;
+  return FILE_MODE_NEW | (private_entry ? FILE_MODE_PRIVATE : 0);
+}
+
 // Writes the entry's data and time into a new file at path, which is removed
 // again when the data fails: no half-written file stays.
 int write_new_file(file_handle archive, const walk_entry& entry, const char* path, file_handle file) {
-  int status = 0;
-  // Private before any data goes in, so that no one else opens it meanwhile.
-  if ((entry_attributes_to_system(entry.header.attributes) & OS_ATTR_PRIVATE) != 0 &&
-      !os_set_attributes(path, OS_ATTR_PRIVATE)) {
-    failure_note_system();
-    status = ERROR_FILE_OPEN;
-  }
-  if (status == 0) status = write_data(archive, file, entry.header);
+  int status = write_data(archive, file, entry.header);
   os_file_time time = 0;
   if (status == 0 && os_dos_to_file_time(entry.header.dos_date, entry.header.dos_time, &time))
     os_file_set_times(file, nullptr, nullptr, &time);
@@ -102,7 +102,8 @@ int write_new_file(file_handle archive, const walk_entry& entry, const char* pat
 int replace_target(file_handle archive, const walk_entry& entry, const char* target) {
   char temporary[PATH_SIZE];
   file_handle file = NO_FILE;
-  if (file_create_temporary(target, temporary, sizeof temporary, &file) != 0) return ERROR_FILE_OPEN;
+  if (file_create_temporary(target, temporary, sizeof temporary, &file, new_file_mode(entry)) != 0)
+    return ERROR_FILE_OPEN;
   int status = write_new_file(archive, entry, temporary, file);
   if (status != 0) return status;
   const uint32_t attributes = os_get_attributes(target);
@@ -160,7 +161,7 @@ int extract_entry(archive_file* archive, directory_memo* memo, const walk_entry&
     status = replace_target(archive->file, entry, target);
   } else {
     file_handle file = NO_FILE;
-    status = file_open(target, &file, FILE_MODE_NEW);
+    status = file_open(target, &file, new_file_mode(entry));
     if (status == 0) status = write_new_file(archive->file, entry, target, file);
   }
   if (status != 0) {

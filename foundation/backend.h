@@ -34,7 +34,9 @@ bool os_error_is_held(int error);
 // none exists; an existing file keeps its contents. OS_OPEN_NEW creates a new
 // file for reading and writing and fails when anything is at the path, a
 // symbolic link included (whose target is never created or opened).
-enum os_open_mode { OS_OPEN_READ, OS_OPEN_WRITE, OS_OPEN_READ_WRITE, OS_OPEN_ALWAYS, OS_OPEN_NEW };
+// OS_OPEN_NEW_PRIVATE is OS_OPEN_NEW whose file, on POSIX, only its owner may
+// open (mode 0600) from the moment it exists.
+enum os_open_mode { OS_OPEN_READ, OS_OPEN_WRITE, OS_OPEN_READ_WRITE, OS_OPEN_ALWAYS, OS_OPEN_NEW, OS_OPEN_NEW_PRIVATE };
 enum os_seek_origin { OS_SEEK_SET = 0, OS_SEEK_CUR = 1, OS_SEEK_END = 2 };
 
 // Opens a file (an existing one unless the mode is OS_OPEN_ALWAYS); others may

@@ -44,7 +44,7 @@ int file_open(const char* name, file_handle* handle, uint32_t mode) {
   if (name == nullptr || handle == nullptr) return ERROR_FILE_OPEN;
   os_open_mode os_mode = OS_OPEN_READ;
   if ((mode & FILE_MODE_NEW) != 0) {
-    os_mode = OS_OPEN_NEW;
+    os_mode = (mode & FILE_MODE_PRIVATE) != 0 ? OS_OPEN_NEW_PRIVATE : OS_OPEN_NEW;
   } else if ((mode & FILE_MODE_CREATE) != 0) {
     os_mode = OS_OPEN_ALWAYS;
   } else if ((mode & FILE_MODE_READ_WRITE) != 0) {
@@ -130,7 +130,7 @@ int file_exists(const char* name) {
   return 0;
 }
 
-int file_create_temporary(const char* beside, char* out, size_t size, file_handle* file) {
+int file_create_temporary(const char* beside, char* out, size_t size, file_handle* file, uint32_t mode) {
   char drive[PATH_SIZE], dir[PATH_SIZE];
   if (!path_split(beside, drive, dir, nullptr, nullptr)) return ERROR_FILE_OPEN;
   // A few names are tried: another process may be making one of its own.
@@ -144,7 +144,7 @@ int file_create_temporary(const char* beside, char* out, size_t size, file_handl
       failure_note_too_long(beside);  // the name beside it does not fit
       return ERROR_FILE_OPEN;
     }
-    if (file_open(out, file, FILE_MODE_NEW) == 0) return 0;
+    if (file_open(out, file, mode | FILE_MODE_NEW) == 0) return 0;
     if (os_get_attributes(out) == OS_ATTR_INVALID) break;  // not a clash: the folder refuses
   }
   out[0] = '\0';

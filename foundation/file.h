@@ -27,6 +27,9 @@ constexpr uint32_t FILE_MODE_READ_WRITE = 0x002;
 constexpr uint32_t FILE_MODE_CREATE = 0x100;
 // A new file, refused when anything (a symbolic link too) is at the path.
 constexpr uint32_t FILE_MODE_NEW = 0x200;
+// With FILE_MODE_NEW: on POSIX only the owner may open the new file, from its
+// creation on, so that nobody holds it open before it is made private.
+constexpr uint32_t FILE_MODE_PRIVATE = 0x400;
 
 constexpr int FILE_SEEK_SET = 0;
 constexpr int FILE_SEEK_CUR = 1;
@@ -51,5 +54,6 @@ int file_exists(const char* name);
 // Creates a new, empty file with a name of its own in the folder of beside
 // (the file a caller means to replace with it, or to make by renaming it),
 // named into out (size bytes). 0 or ERROR_FILE_OPEN.
-int file_create_temporary(const char* beside, char* out, size_t size, file_handle* file);
+int file_create_temporary(const char* beside, char* out, size_t size, file_handle* file,
+                          uint32_t mode = FILE_MODE_NEW);
 int dir_change(const char* path);

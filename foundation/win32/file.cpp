@@ -23,10 +23,12 @@ bool os_file_open(const char* name, os_open_mode mode, os_file* out) {
   DWORD access = mode == OS_OPEN_READ    ? GENERIC_READ
                  : mode == OS_OPEN_WRITE ? GENERIC_WRITE
                                          : GENERIC_READ | GENERIC_WRITE;
-  DWORD disposition = mode == OS_OPEN_ALWAYS ? OPEN_ALWAYS : mode == OS_OPEN_NEW ? CREATE_NEW : OPEN_EXISTING;
+  // A private new file is an ordinary one here: it has no POSIX mode.
+  const bool new_file = mode == OS_OPEN_NEW || mode == OS_OPEN_NEW_PRIVATE;
+  DWORD disposition = mode == OS_OPEN_ALWAYS ? OPEN_ALWAYS : new_file ? CREATE_NEW : OPEN_EXISTING;
   // A new file is never made through a link planted at its name: with the
   // flag a link there is the thing that exists, and CREATE_NEW refuses it.
-  DWORD flags = FILE_ATTRIBUTE_NORMAL | (mode == OS_OPEN_NEW ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
+  DWORD flags = FILE_ATTRIBUTE_NORMAL | (new_file ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
   wide_path wide;
   if (!wide_path_of(name, &wide)) return false;
   HANDLE opened = wide.wide ? CreateFileW(wide.text, access, FILE_SHARE_READ, nullptr, disposition, flags, nullptr)

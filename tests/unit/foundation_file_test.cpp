@@ -5,6 +5,10 @@
 #include <filesystem>
 #include <string>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include "foundation/file.h"
 #include "foundation_test_support.h"
 #include "test_util.h"
@@ -55,6 +59,29 @@ TEST_F(FileTest, CreateModeMakesAMissingFileAndNeverTruncates) {
   EXPECT_EQ("ABCDEFGHIJ" + digits(100).substr(10), read_file(dir.path("kept.bin")))
       << "create mode must keep bytes 10 to 99 of an existing file";
 }
+
+#ifndef _WIN32
+// A private new file is owner-only from its creation: a later chmod would let
+// someone open it in between and read what is written afterwards.
+TEST_F(FileTest, PrivateNewFilesAreOwnerOnlyFromTheStart) {
+  const mode_t old_mask = umask(0);
+  for (const bool owner_only : {false, true}) {
+    SCOPED_TRACE(owner_only ? "private" : "ordinary");
+    const std::string name = dir.path(owner_only ? "private.bin" : "plain.bin");
+    ASSERT_EQ(0, file_open(name.c_str(), &handle, FILE_MODE_NEW | (owner_only ? FILE_MODE_PRIVATE : 0)));
+    EXPECT_EQ(owner_only ? 0600u : 0666u, static_cast<unsigned>(std::filesystem::status(name).permissions()));
+    file_close(handle);
+    handle = NO_FILE;
+    char temporary[4096];
+    ASSERT_EQ(0, file_create_temporary(name.c_str(), temporary, sizeof temporary, &handle,
+                                       owner_only ? FILE_MODE_PRIVATE : 0));
+    EXPECT_EQ(owner_only ? 0600u : 0666u, static_cast<unsigned>(std::filesystem::status(temporary).permissions()));
+    file_close(handle);
+    handle = NO_FILE;
+  }
+  umask(old_mask);
+}
+#endif
 
 TEST_F(FileTest, MissingFilesFailToOpenAndLeaveTheHandleAlone) {
   std::string missing = dir.path("missing.bin");
