@@ -25,7 +25,7 @@ set(cxx_headers "-isystem /usr/include/c++/${gcc_version} -isystem /usr/include/
 set(CMAKE_C_FLAGS_INIT "${c_headers}")
 set(CMAKE_CXX_FLAGS_INIT
     "-include ${CMAKE_CURRENT_LIST_DIR}/musl_prelude.h ${cxx_headers} ${c_headers} -fno-exceptions -fno-rtti -fno-threadsafe-statics -fno-asynchronous-unwind-tables")
-# musl's start files and C library, and libgcc; never libstdc++: the C driver
+# musl's start files and C library, and libgcc; never libstdc++: musl's C wrapper
 # links the C++ programs too.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -specs=/usr/lib/${musl_triplet}/musl-gcc.specs")
-set(CMAKE_CXX_LINK_EXECUTABLE "<CMAKE_C_COMPILER> <FLAGS> <CMAKE_CXX_LINK_FLAGS> <LINK_FLAGS> <OBJECTS> -o <TARGET> <LINK_LIBRARIES>")
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+set(CMAKE_CXX_LINK_EXECUTABLE "musl-gcc <FLAGS> <CMAKE_CXX_LINK_FLAGS> <LINK_FLAGS> <OBJECTS> -o <TARGET> <LINK_LIBRARIES>")

@@ -12,9 +12,10 @@ function(qpk_static_stub)
   execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-multiarch OUTPUT_VARIABLE gnu_triplet
                   OUTPUT_STRIP_TRAILING_WHITESPACE)
   string(REPLACE "-linux-gnu" "-linux-musl" musl_triplet "${gnu_triplet}")
-  if(NOT EXISTS /usr/lib/${musl_triplet}/musl-gcc.specs OR NOT EXISTS /usr/include/${musl_triplet}/stdio.h)
+  find_program(MUSL_GCC musl-gcc)
+  if(NOT MUSL_GCC OR NOT EXISTS /usr/include/${musl_triplet}/stdio.h)
     message(FATAL_ERROR "The shipped qpk2exe is a static program built against musl, which is not installed "
-                        "(no /usr/lib/${musl_triplet}/musl-gcc.specs): install musl-tools "
+                        "(no musl-gcc wrapper or musl headers): install musl-tools "
                         "(scripts/install-deps.sh does), or configure with -DQPK_SHIPPED=OFF")
   endif()
 
