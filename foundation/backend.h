@@ -56,6 +56,16 @@ bool os_file_set_end(os_file file);
 // (all of it where there is no such copy, as on Win32) to the caller.
 bool os_file_copy(os_file from, os_file to, uint32_t count, uint32_t* done);
 
+// Read and write at an offset. POSIX leaves the file's position alone, so
+// that threads may share a file; Win32 moves it.
+bool os_file_read_at(os_file file, uint32_t offset, void* buffer, uint32_t count, uint32_t* done);
+bool os_file_write_at(os_file file, uint32_t offset, const void* buffer, uint32_t count, uint32_t* done);
+// Sets the file's size, a longer file reading zeros past its old end.
+bool os_file_set_size(os_file file, uint32_t size);
+// os_file_copy between given offsets, leaving both positions alone.
+bool os_file_copy_at(os_file from, uint32_t from_offset, os_file to, uint32_t to_offset, uint32_t count,
+                     uint32_t* done);
+
 // File times are 100-nanosecond ticks since 1601-01-01 UTC on both platforms.
 using os_file_time = uint64_t;
 os_file_time os_time_now();
@@ -134,6 +144,26 @@ bool os_ansi_to_utf8(const char* text, char* out, size_t size);
 // Zero-filled, aligned to at least 4 bytes. Return 0 or ERROR_SYSTEM_MEMORY.
 int os_mem_alloc(uint32_t size, void** out);
 int os_mem_free(void* memory);
+
+// ---- threads (the work crew's back-end) ----
+// A lock with one condition. wait leaves the lock while it sleeps and enters
+// it again before it returns, and may return without a wake: callers wait in
+// a loop on what they wait for. Win32 polls for the wake instead of sleeping
+// on it: its program extracts on its window thread alone, so no waits there.
+struct os_monitor;
+// Null when the system gives none.
+os_monitor* os_monitor_create();
+void os_monitor_destroy(os_monitor* monitor);
+void os_monitor_enter(os_monitor* monitor);
+void os_monitor_leave(os_monitor* monitor);
+void os_monitor_wait(os_monitor* monitor);
+void os_monitor_wake_all(os_monitor* monitor);
+// A started thread, to be joined once (none = nullptr).
+using os_thread = void*;
+bool os_thread_start(void (*run)(void* context), void* context, os_thread* out);
+void os_thread_join(os_thread thread);
+// How many processors this process may run on; at least 1.
+unsigned os_processor_count();
 
 // ---- diagnostics ----
 // Formats with the Win32 wvsprintfA rules into at most size-1 characters and a

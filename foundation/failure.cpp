@@ -8,15 +8,11 @@
 
 namespace {
 
-constexpr size_t REASON_SIZE = 128;
 constexpr char TOO_LONG_REASON[] = "the path is too long";
 
-struct failure_record {
-  char path[FAILURE_PATH_SIZE] = "";
-  char reason[REASON_SIZE] = "";
-};
-
-failure_record failure;
+// Each thread notes its own failures; a worker's record reaches the thread
+// that reports it through failure_save and failure_restore.
+thread_local failure_record failure;
 
 }  // namespace
 
@@ -44,6 +40,10 @@ void failure_note_too_long(const char* path) {
   failure_note_reason(TOO_LONG_REASON);
   failure_note_path(path);
 }
+
+void failure_save(failure_record* record) { *record = failure; }
+
+void failure_restore(const failure_record& record) { failure = record; }
 
 void failure_clear() { failure = failure_record{}; }
 

@@ -12,6 +12,14 @@
 // outgrow PATH_SIZE, so that the reason line can name what is too long.
 constexpr size_t FAILURE_PATH_SIZE = 2 * PATH_SIZE;
 
+constexpr size_t FAILURE_NOTE_REASON_SIZE = 128;
+
+// What is noted; every thread has its own.
+struct failure_record {
+  char path[FAILURE_PATH_SIZE] = "";
+  char reason[FAILURE_NOTE_REASON_SIZE] = "";
+};
+
 // Notes the error the last failed system call left (os_last_error).
 void failure_note_system();
 // Notes the engine's own words for what is wrong (damaged data).
@@ -23,6 +31,9 @@ void failure_note_path(const char* path);
 // nothing when a path is noted already.
 void failure_note_too_long(const char* path);
 void failure_clear();
+// Copies this thread's record out, or puts a record (another thread's) in its place.
+void failure_save(failure_record* record);
+void failure_restore(const failure_record& record);
 // Whether the noted failure is a path too long to use.
 bool failure_is_too_long();
 // "path: reason" into out (size bytes, cut to fit; FAILURE_PATH_SIZE + 128

@@ -93,6 +93,30 @@ int file_write_all(file_handle handle, const void* buffer, int count) {
   return status == 0 && written != count ? ERROR_FILE_WRITE : status;
 }
 
+int file_read_at(file_handle handle, uint32_t offset, void* buffer, uint32_t count) {
+  uint32_t got = 0;
+  if (!os_file_read_at(handle, offset, buffer, count, &got)) {
+    failure_note_system();
+    return ERROR_FILE_READ;
+  }
+  return got == count ? 0 : ERROR_FILE_END;
+}
+
+int file_write_at(file_handle handle, uint32_t offset, const void* buffer, uint32_t count) {
+  uint32_t put = 0;
+  if (!os_file_write_at(handle, offset, buffer, count, &put)) {
+    failure_note_system();
+    return ERROR_FILE_WRITE;
+  }
+  return 0;
+}
+
+int file_set_size(file_handle handle, uint32_t size) {
+  if (os_file_set_size(handle, size)) return 0;
+  failure_note_system();
+  return ERROR_FILE_WRITE;
+}
+
 int file_seek(file_handle handle, int32_t offset, int origin) {
   uint32_t position = 0;
   if (!os_file_seek(handle, offset, to_origin(origin), &position)) return ERROR_FILE_SEEK;

@@ -44,6 +44,13 @@ int file_write(file_handle handle, const void* buffer, int count, int* done);
 // Writes all count bytes: a write that comes up short is ERROR_FILE_WRITE,
 // where file_write alone would count it as success.
 int file_write_all(file_handle handle, const void* buffer, int count);
+// Reads count bytes at offset (ERROR_FILE_END when fewer are there) and
+// writes count bytes at offset, without moving the position on POSIX, so that
+// threads may share a file; see os_file_read_at.
+int file_read_at(file_handle handle, uint32_t offset, void* buffer, uint32_t count);
+int file_write_at(file_handle handle, uint32_t offset, const void* buffer, uint32_t count);
+// Sets the size: a new file sized first takes its parts at their offsets.
+int file_set_size(file_handle handle, uint32_t size);
 int file_seek(file_handle handle, int32_t offset, int origin);
 int file_tell(file_handle handle, int* position);
 int file_close(file_handle handle);

@@ -119,6 +119,52 @@ bool os_file_copy(os_file from, os_file to, uint32_t count, uint32_t* done) {
   return true;
 }
 
+bool os_file_read_at(os_file file, uint32_t offset, void* buffer, uint32_t count, uint32_t* done) {
+  uint32_t total = 0;
+  while (total < count) {
+    ssize_t got = pread(as_fd(file), static_cast<char*>(buffer) + total, count - total, off_t{offset} + total);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      *done = total;
+      return false;
+    }
+    if (got == 0) break;
+    total += static_cast<uint32_t>(got);
+  }
+  *done = total;
+  return true;
+}
+
+bool os_file_write_at(os_file file, uint32_t offset, const void* buffer, uint32_t count, uint32_t* done) {
+  uint32_t total = 0;
+  while (total < count) {
+    ssize_t put = pwrite(as_fd(file), static_cast<const char*>(buffer) + total, count - total, off_t{offset} + total);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) {
+      *done = total;
+      return false;
+    }
+    total += static_cast<uint32_t>(put);
+  }
+  *done = total;
+  return true;
+}
+
+bool os_file_set_size(os_file file, uint32_t size) { return ftruncate(as_fd(file), off_t{size}) == 0; }
+
+bool os_file_copy_at(os_file from, uint32_t from_offset, os_file to, uint32_t to_offset, uint32_t count,
+                     uint32_t* done) {
+  *done = 0;
+  off_t source = from_offset, target = to_offset;
+  while (*done < count) {
+    ssize_t moved = copy_file_range(as_fd(from), &source, as_fd(to), &target, count - *done, 0);
+    if (moved < 0 && errno == EINTR) continue;
+    if (moved <= 0) return false;
+    *done += static_cast<uint32_t>(moved);
+  }
+  return true;
+}
+
 namespace {
 
 constexpr int64_t TICKS_PER_SECOND = 10000000;

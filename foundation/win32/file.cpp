@@ -69,6 +69,46 @@ bool os_file_copy(os_file, os_file, uint32_t, uint32_t* done) {
   return false;
 }
 
+namespace {
+
+OVERLAPPED at_offset(uint32_t offset) {
+  OVERLAPPED where{};
+  where.Offset = offset;
+  return where;
+}
+
+}  // namespace
+
+bool os_file_read_at(os_file file, uint32_t offset, void* buffer, uint32_t count, uint32_t* done) {
+  OVERLAPPED where = at_offset(offset);
+  DWORD got = 0;
+  // Reading at or past the end is no failure: it reads nothing.
+  BOOL ok = ReadFile(as_handle(file), buffer, count, &got, &where);
+  *done = got;
+  return ok != FALSE || GetLastError() == ERROR_HANDLE_EOF;
+}
+
+bool os_file_write_at(os_file file, uint32_t offset, const void* buffer, uint32_t count, uint32_t* done) {
+  OVERLAPPED where = at_offset(offset);
+  DWORD put = 0;
+  BOOL ok = WriteFile(as_handle(file), buffer, count, &put, &where);
+  *done = put;
+  return ok != FALSE && put == count;
+}
+
+bool os_file_set_size(os_file file, uint32_t size) {
+  LONG high = 0;
+  if (SetFilePointer(as_handle(file), static_cast<LONG>(size), &high, FILE_BEGIN) == INVALID_SET_FILE_POINTER &&
+      GetLastError() != NO_ERROR)
+    return false;
+  return SetEndOfFile(as_handle(file)) != FALSE;
+}
+
+bool os_file_copy_at(os_file, uint32_t, os_file, uint32_t, uint32_t, uint32_t* done) {
+  *done = 0;  // as os_file_copy
+  return false;
+}
+
 os_file_time os_time_now() {
   FILETIME now;
   GetSystemTimeAsFileTime(&now);
