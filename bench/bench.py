@@ -14,7 +14,7 @@ import filesystems
 import measure
 import peers
 from creation import creation
-from extraction import extraction, targets
+from extraction import extraction, system_calls, targets
 from report import Report, kib_as_mib, mib, ratio
 from rounds import Results, cleared, interleave, log
 
@@ -129,6 +129,7 @@ def measure_all(args, tools, places, report):
         report.text(args.win32_note)
     file_system_notes(places, report)
     cases = extraction(args, tools, data_sets, places, rounds, results, report)
+    system_calls(args, next(c for c in cases if c.data_set.small_files), report)
     creation(args, tools, data_sets, 3, results, report)
     building(args, tools, data_sets, rounds, results, report)
     start_up(args, tools, args.quick, results, report)

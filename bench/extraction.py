@@ -1,11 +1,12 @@
 """Extraction: each data set extracted by every contender, every round on a
 file system of its own (the small files on tmpfs and on journaled ext4, the
-large data sets on tmpfs); the targets."""
+large data sets on tmpfs); the system calls per small file; the targets."""
 import os
 
 import datasets
 import measure
 import peers
+import syscalls
 from report import kib_as_mib, mib, ratio, seconds
 from rounds import fresh_output, interleave, log
 
@@ -87,6 +88,37 @@ def extraction(args, tools, data_sets, places, rounds, results, report):
                   [mib(d.sizes.get(k)) for k in ["qpk", "zip", "tgz", "makeself", "7z", "gz"]]
                   for d in data_sets])
     return cases
+
+
+SYSCALL_PROGRAMS = ["qpk2exe", peers.ONE_THREAD, "tar -xzf", "cp -r"]
+TOP_CALLS = 6
+
+
+def system_calls(args, case, report):
+    """strace's count of one extraction of the small files, per file."""
+    report.heading(f"System calls per file: {case.title} (one traced extraction each)")
+    refused = syscalls.refusal()
+    if refused:
+        log(f"system calls not counted: {refused}")
+        report.text(f"Not measured: strace cannot trace here ({refused}).")
+        return
+    files = len(datasets.tree_digest(case.data_set.root))
+    summary = os.path.join(args.scratch, "strace-summary.txt")
+    rows = []
+    for c in [c for c in case.data_set.contenders if c.name in SYSCALL_PROGRAMS]:
+        log(f"system calls: {c.name}")
+        with fresh_output(case.place) as dest:
+            c.prepare(dest)
+            try:
+                counts = syscalls.count(c.argv(dest), c.env, summary)
+            except measure.CommandFailed as e:
+                rows.append([c.name, f"failed: {e}"[:120], ""])
+                continue
+        top = sorted(counts.items(), key=lambda item: -item[1])[:TOP_CALLS]
+        rows.append([c.name, f"{sum(counts.values()) / files:.2f}",
+                     ", ".join(f"{name} {calls / files:.2f}" for name, calls in top)])
+    report.table(["program", "calls per file", f"top {TOP_CALLS} calls per file"], rows)
+    report.text(f"{files} files; the counts cover every thread and child process, start-up included.")
 
 
 def targets(cases, results, report):
