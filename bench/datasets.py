@@ -9,11 +9,12 @@ MIB = 1 << 20
 
 
 class DataSet:
-    def __init__(self, name, title, root, deflated):
+    def __init__(self, name, title, root, deflated, small_files=False):
         self.name = name          # short word used in file names
         self.title = title        # what the table shows
         self.root = root          # folder whose contents are archived
         self.deflated = deflated  # whether qpk deflates its entries
+        self.small_files = small_files  # many small files, where the file system shows
 
 
 def sizes(quick):
@@ -29,7 +30,7 @@ def make_all(datagen, scratch, quick):
          ["text", "text.txt", size, 11]),
         (DataSet(f"random{mib}", f"random {mib} MiB (stored)", None, False),
          ["random", "random.bin", size, 12]),
-        (DataSet(f"files{count}", f"{count} files 1-8 KiB", None, True),
+        (DataSet(f"files{count}", f"{count} files 1-8 KiB", None, True, small_files=True),
          ["tree", "files", count, 13]),
     ]
     made = []

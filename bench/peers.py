@@ -13,11 +13,13 @@ from measure import run
 class Tools:
     """Paths of the programs under test and of the benchmark's own tools."""
 
-    def __init__(self, qpk, builder, raw_inflate, win32_builder=None, wine_env=None, windows_arch="win32"):
+    def __init__(self, qpk, builder, raw_inflate, win32_builder=None, wine_env=None, windows_arch="win32",
+                 windows_missing=""):
         self.qpk = qpk
         self.builder = builder
         self.raw_inflate = raw_inflate
         self.win32_builder = win32_builder  # the Windows builder, 32- or 64-bit
+        self.windows_missing = windows_missing  # why there is none
         self.wine_env = wine_env
         # A 64-bit build stands in for the 32-bit one where the kernel cannot
         # run 32-bit programs; it is named for what it is.
@@ -77,9 +79,16 @@ def make_7z_sfx(root, output):
     os.chmod(output, 0o755)
 
 
+def single_file(root):
+    """The name of root's only entry when that is a file, else None."""
+    names = items(root)
+    return names[0] if len(names) == 1 and os.path.isfile(os.path.join(root, names[0])) else None
+
+
 def make_peer_archives(data_set, folder):
     """zip -9, tar + gzip -9, makeself (gzip -9) and a 7z self-extractor of the
-    data set's contents; each is made once, when it is missing."""
+    data set's contents, and a .gz (gzip -9) of a data set that is one file;
+    each is made once, when it is missing."""
     root = data_set.root
     makers = {
         "zip": ("peer.zip", lambda out: run(["zip", "-9", "-q", "-r", out] + items(root), cwd=root)),
@@ -88,6 +97,9 @@ def make_peer_archives(data_set, folder):
                                                   "--noprogress", "--quiet", root, out, "bench", "true"])),
         "7z": ("peer-7z.run", lambda out: make_7z_sfx(root, out)),
     }
+    if single_file(root):
+        makers["gz"] = ("peer.gz", lambda out: run(["sh", "-c", 'gzip -9 -c "$0" > "$1"',
+                                                    os.path.join(root, single_file(root)), out]))
     made = {}
     for key, (name, make) in makers.items():
         path = os.path.join(folder, name)
@@ -105,20 +117,28 @@ class Contender:
     runs untimed before it. A self-timed contender reports its own seconds
     and writes nothing to dest."""
 
-    def __init__(self, name, argv, prepare=None, env=None, self_timed=False, ours=False):
+    def __init__(self, name, argv, prepare=None, env=None, self_timed=False, not_measured=None):
         self.name = name
         self.argv = argv
         self.prepare = prepare or (lambda dest: None)
         self.env = env
         self.self_timed = self_timed
-        self.ours = ours
+        self.not_measured = not_measured  # why it has no figures, when it has none
+
+
+ONE_THREAD = "qpk2exe, 1 thread"
+
+
+def windows_contender(tools, argv):
+    if not tools.win32_builder:
+        return Contender(tools.windows_name, None, not_measured=tools.windows_missing)
+    return Contender(tools.windows_name, argv, env=tools.wine_env)
 
 
 def extraction_contenders(tools, data_set, archive, sfx, sfx_win32, peer):
-    c = [Contender("qpk2exe", lambda d: [sfx, d], ours=True)]
-    if sfx_win32:
-        c.append(Contender(tools.windows_name, lambda d: [tools.wine, sfx_win32, windows_path(d)],
-                           env=tools.wine_env, ours=True))
+    c = [Contender("qpk2exe", lambda d: [sfx, d]),
+         Contender(ONE_THREAD, lambda d: [sfx, d], env=dict(os.environ, QPK2EXE_THREADS="1")),
+         windows_contender(tools, lambda d: [tools.wine, sfx_win32, windows_path(d)])]
     if data_set.deflated:
         c.append(Contender("zlib inflate, in memory", lambda d: [tools.raw_inflate, archive],
                            self_timed=True))
@@ -132,6 +152,10 @@ def extraction_contenders(tools, data_set, archive, sfx, sfx_win32, peer):
         Contender("makeself", lambda d: [peer["makeself"], "--quiet", "--noexec", "--target", d]),
         Contender("7z SFX", lambda d: [peer["7z"], "-y", "-o" + d]),
     ]
+    if "gz" in peer:
+        name = single_file(data_set.root)
+        c.append(Contender("pigz -d", lambda d: ["sh", "-c", 'pigz -d -c "$0" > "$1"', peer["gz"],
+                                                 os.path.join(d, name)], prepare=lambda d: os.makedirs(d)))
     return c
 
 

@@ -3,15 +3,24 @@
 # installs the missing peers, builds the native program (and the Windows one when
 # the cross compiler and Wine are there), makes seeded data sets under
 # ${BENCH_DIR:-/tmp/qpk-bench} and prints Markdown tables of time ratios, also
-# saved to build/bench-results.md. Usage: bench/run.sh [--quick]
+# saved to build/bench-results.md. Extraction rounds mount file systems of their
+# own (tmpfs, a journaled ext4 image), which needs root.
+# Usage: bench/run.sh [--quick] [--no-windows]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 quick=()
-[ "${1:-}" = "--quick" ] && quick=(--quick)
+windows=yes
+for word in "$@"; do
+  case $word in
+    --quick) quick=(--quick) ;;
+    --no-windows) windows=no ;;
+    *) echo "usage: bench/run.sh [--quick] [--no-windows] (not: $word)" >&2; exit 2 ;;
+  esac
+done
 jobs=$(nproc)
 
 missing=()
-for p in zip unzip pigz makeself p7zip-full gzip tar time; do
+for p in zip unzip pigz makeself p7zip-full gzip tar time strace e2fsprogs; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
@@ -37,7 +46,9 @@ python3 bench/test_tools.py build/bench-tools 2>/dev/null || {
 win32=()
 note=""
 arch=""
-if ! command -v i686-w64-mingw32-g++-posix >/dev/null || ! command -v wine >/dev/null; then
+if [ "$windows" = no ]; then
+  note="--no-windows"
+elif ! command -v i686-w64-mingw32-g++-posix >/dev/null || ! command -v wine >/dev/null; then
   note="no cross compiler or no Wine"
 elif /usr/lib/wine/wine --version >/dev/null 2>&1; then
   arch=win32
@@ -84,4 +95,4 @@ if [ ${#win32[@]} -gt 0 ]; then
 fi
 
 python3 bench/bench.py "${quick[@]}" --native build/bench-native/bin --tools build/bench-tools \
-  "${win32[@]}" --win32-note "$note" --out build/bench-results.md
+  "${win32[@]}" --win32-note="$note" --out build/bench-results.md
