@@ -52,8 +52,8 @@ extern const sink_table FILE_SINK;
 extern const codec_table INFLATE_CODEC;
 #if QPK_HAVE_LIBDEFLATE
 // Decodes whole streams with libdeflate from a carry buffer of
-// INFLATE_CARRY_SIZE bytes taken from the pool at init (ERROR_SYSTEM_MEMORY
-// when there is none), and hands zlib any stream it cannot decode whole, so its
+// INFLATE_CARRY_SIZE bytes, the state's own or allocated at init
+// (ERROR_SYSTEM_MEMORY when there is none), and hands zlib any stream it cannot decode whole, so its
 // statuses and files are INFLATE_CODEC's. The one difference: of a damaged
 // stream found in a later input block than it began, INFLATE_CODEC has already
 // written a part; this codec writes only complete streams. Its state is an
