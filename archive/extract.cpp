@@ -13,6 +13,7 @@
 #include "archive/entry_data.h"
 #include "archive/entry_target.h"
 #include "archive/entry_walk.h"
+#include "archive/extract_jobs.h"
 #include "archive/layout.h"
 #include "archive/progress.h"
 #include "archive/pump.h"
@@ -20,8 +21,6 @@
 #include "foundation/file.h"
 #include "foundation/path.h"
 #include "foundation/pool.h"
-#include "foundation/retry.h"
-#include "foundation/work_crew.h"
 
 namespace {
 
@@ -31,8 +30,6 @@ constexpr uint32_t WALK_BLOCK_SIZE = 256 * 1024;
 // Data up to this size is copied from the block into its job, so that the
 // thread writing it reads nothing; larger data is read there at its offset.
 constexpr uint32_t SMALL_ENTRY_MAX = 128 * 1024;
-// Small entries' bytes held by the jobs in flight.
-constexpr uint32_t HELD_BYTES_MAX = 8u << 20;
 // From this size an entry is written by the owner on all the threads at once.
 constexpr uint32_t LARGE_ENTRY_MIN = 2u << 20;
 
@@ -109,179 +106,11 @@ uint32_t new_file_mode(const walk_entry& entry) {
   return FILE_MODE_NEW | (private_entry ? FILE_MODE_PRIVATE : 0);
 }
 
-// Notes the file a failed entry concerned, below the destination as the entry
-// names it, and the engine's words for data that failed its checks.
-void note_entry_failure(int status, const char* target, const char* base) {
-  if (status == ERROR_ENTRY_DATA) failure_note_reason("the deflated data is damaged");
-  if (status == ERROR_SIZE_MISMATCH) failure_note_reason("the data's length differs from its header's");
-  const size_t base_length = strlen(base);
-  failure_note_path(strncmp(target, base, base_length) == 0 ? target + base_length : target);
-}
-
 // A target that outgrows PATH_SIZE is named whole: the destination and the
 // entry's name always fit the larger room of a noted path.
 void note_target_too_long(const char* base, const walk_entry& entry, int use_paths) {
   char whole[FAILURE_PATH_SIZE];
   if (entry_target_path(base, entry.name, use_paths, whole, sizeof whole) == 0) failure_note_too_long(whole);
-}
-
-// Tells the callback how far the extraction is; a negative answer cancels.
-int report_progress(const archive_file* archive, const extract_progress& progress) {
-  char text[PROGRESS_TEXT_SIZE];
-  progress_to_text(progress, text);
-  const int answer = archive_file_notify(archive, EVENT_PROGRESS, text);
-  return answer < 0 ? answer : 0;
-}
-
-
-// One matching entry between its file's creation and its commit.
-struct extract_job {
-  uint64_t number = 0;  // its place among the matching entries
-  entry_header header = {};
-  uint32_t data_position = 0;
-  uint8_t* data = nullptr;  // a small entry's data, else null: read at data_position
-  file_handle file = NO_FILE;
-  bool replacing = false;  // written to temporary, to be moved over target
-  char target[PATH_SIZE] = {};
-  char temporary[PATH_SIZE] = {};
-  int status = 0;
-  failure_record failure;  // the writing thread's, when status is a failure
-};
-
-const char* written_path(const extract_job& job) { return job.replacing ? job.temporary : job.target; }
-
-struct extraction {
-  archive_file* archive = nullptr;
-  const char* base = nullptr;
-  extract_progress progress;
-  unsigned threads = 1;
-  work_crew crew;
-  bool crew_running = false;
-  // WORK_CREW_SLOTS_MAX jobs for the crew's ring, and one for a large entry.
-  extract_job* jobs = nullptr;
-  uint32_t held = 0;  // data bytes of the jobs in flight
-  // The first stop in entry order: its status, the number of the first entry
-  // it leaves unwritten, and the failure noted for it.
-  int status = 0;
-  uint64_t stop = UINT64_MAX;
-  failure_record failure;
-  data_scratch scratch[WORK_CREW_THREADS_MAX + 1];
-};
-
-// Keeps the earliest stop: a later one in entry order never replaces it.
-// record null: this thread's own failure record.
-void set_stop(extraction* run, int status, uint64_t first_unwritten, const failure_record* record) {
-  if (first_unwritten > run->stop) return;
-  run->status = status;
-  run->stop = first_unwritten;
-  if (record != nullptr)
-    run->failure = *record;
-  else
-    failure_save(&run->failure);
-}
-
-// Ends a job's file: its time once the data is whole, then closed; removed
-// again when the data failed, so that no half-written file stays.
-void finish_file(const extraction* run, extract_job* job, int status) {
-  os_file_time time = 0;
-  if (status == 0 && os_dos_to_file_time(job->header.dos_date, job->header.dos_time, &time))
-    os_file_set_times(job->file, nullptr, nullptr, &time);
-  file_close(job->file);
-  job->file = NO_FILE;
-  if (status != 0) {
-    os_file_delete(written_path(*job));
-    note_entry_failure(status, job->target, run->base);
-  }
-  job->status = status;
-  failure_save(&job->failure);
-}
-
-// A crew job; runs on any of the threads, worker telling whose scratch it uses.
-void run_job(void* context, unsigned worker, uint32_t slot) {
-  auto* run = static_cast<extraction*>(context);
-  extract_job* job = &run->jobs[slot];
-  failure_clear();
-  finish_file(run, job,
-              write_entry_data(run->archive->file, job->header, job->data_position, job->data, job->file,
-                               &run->scratch[worker]));
-}
-
-// Counts a handled entry into the progress and reports it.
-void count_entry(extraction* run, const entry_header& header, uint64_t number, bool written) {
-  run->progress.files_done += 1;
-  run->progress.files_written += written ? 1 : 0;
-  run->progress.bytes_done += header.content_size;
-  const int answer = report_progress(run->archive, run->progress);
-  if (answer < 0) set_stop(run, answer, number + 1, nullptr);
-}
-
-// An existing target is replaced only once its new data is whole: moved over
-// it from beside it (a link there is replaced itself), waiting a moment while
-// a scanner holds it. A read-only target refuses the move: it is made
-// writable first, and gets its attributes back when the move fails.
-bool move_over_target(const char* temporary, const char* target) {
-  const uint32_t attributes = os_get_attributes(target);
-  const bool read_only = attributes != OS_ATTR_INVALID && (attributes & OS_ATTR_READONLY) != 0;
-  const bool cleared = read_only && os_set_attributes(target, attributes & ~OS_ATTR_READONLY);
-  if (file_replace_when_free(temporary, target)) return true;
-  failure_note_system();
-  if (cleared) os_set_attributes(target, attributes);
-  os_file_delete(temporary);
-  return false;
-}
-
-// The owner's part after a job wrote its data whole.
-void commit(extraction* run, const extract_job& job) {
-  failure_clear();
-  if (job.replacing && !move_over_target(job.temporary, job.target)) {
-    note_entry_failure(ERROR_FILE_OPEN, job.target, run->base);
-    set_stop(run, ERROR_FILE_OPEN, job.number, nullptr);
-    return;
-  }
-  if (job.replacing || !OS_CREATE_SETS_ATTRIBUTES)
-    os_set_attributes(job.target, entry_attributes_to_system(job.header.attributes));
-  archive_file_notify(run->archive, EVENT_FILE_CREATED, job.target);
-  count_entry(run, job.header, job.number, true);
-}
-
-// Takes back the oldest job: committed when it wrote its data and no earlier
-// entry stopped the run, its file removed when one did.
-void collect_one(extraction* run) {
-  extract_job* job = &run->jobs[work_crew_collect(&run->crew)];
-  if (job->data != nullptr) {
-    run->held -= job->header.stored_size;
-    os_mem_free(job->data);
-    job->data = nullptr;
-  }
-  if (job->number >= run->stop) {
-    if (job->status == 0) os_file_delete(written_path(*job));
-  } else if (job->status != 0) {
-    set_stop(run, job->status, job->number, &job->failure);
-  } else {
-    commit(run, *job);
-  }
-}
-
-void drain(extraction* run) {
-  while (run->crew_running && work_crew_pending(&run->crew)) collect_one(run);
-}
-
-void stop_crew(extraction* run) {
-  drain(run);
-  if (run->crew_running) work_crew_stop(&run->crew);
-  run->crew_running = false;
-}
-
-// A free slot, and room under HELD_BYTES_MAX for data of this size.
-bool make_room(extraction* run, uint32_t data_size) {
-  if (!run->crew_running) {
-    if (work_crew_start(&run->crew, run->threads - 1, WORK_CREW_SLOTS_MAX, run_job, run) != 0) return false;
-    run->crew_running = true;
-  }
-  while (work_crew_pending(&run->crew) &&
-         (work_crew_full(&run->crew) || run->held + data_size > HELD_BYTES_MAX))
-    collect_one(run);
-  return true;
 }
 
 enum class creation { made, failed, skipped, stopped };
@@ -293,7 +122,7 @@ creation create_file(extraction* run, const walk_entry& entry, extract_job* job)
   const uint32_t attributes = entry_attributes_to_system(entry.header.attributes);
   if (file_create(job->target, attributes, &job->file) == 0) return creation::made;
   if (os_get_attributes(job->target) == OS_ATTR_INVALID) return creation::failed;
-  drain(run);
+  collect_in_flight(run);
   if (run->status != 0) return creation::stopped;
   const int answer = archive_file_notify(run->archive, EVENT_OVERWRITE_QUERY, job->target);
   if (answer < 0) {
@@ -377,7 +206,7 @@ void extract_entry(extraction* run, directory_memo* memo, entry_walk* walk, cons
     if (job->status != 0)
       set_stop(run, job->status, number, &job->failure);
     else
-      commit(run, *job);
+      commit_job(run, *job);
     return;
   }
   status = hold_data(run, walk, entry, job);
