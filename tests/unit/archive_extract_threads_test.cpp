@@ -1,6 +1,7 @@
 // Extraction on several threads as a caller sees it: the same files, the same
 // events of each kind in the same order, and the same stops (damage, cancel,
 // questions) as on one thread.
+#include <cstdio>
 #include <filesystem>
 #include <map>
 
@@ -55,7 +56,8 @@ outcome extract_on(unsigned threads, const std::string& archive, std::vector<scr
 std::string many_entries(size_t count, size_t damaged = SIZE_MAX) {
   std::string bytes = signature_field("QOR ARCHIVE FORMAT 2.0");
   for (size_t i = 0; i < count; ++i) {
-    const std::string name = "d" + std::to_string(i % 5) + "\\f" + std::to_string(i) + ".txt";
+    char name[32];
+    snprintf(name, sizeof name, "d%zu\\f%zu.txt", i % 5, i);
     const std::string content = text_of(100 + (i * 997) % 9000, static_cast<unsigned>(i));
     test_entry entry = i % 2 == 0 ? deflated(name, content) : stored(name, content);
     if (i == count / 3) entry = deflated(name, random_bytes(300000, 5));
