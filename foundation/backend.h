@@ -170,6 +170,8 @@ void os_monitor_enter(os_monitor* monitor);
 void os_monitor_leave(os_monitor* monitor);
 void os_monitor_wait(os_monitor* monitor);
 void os_monitor_wake_all(os_monitor* monitor);
+// Wakes at least one waiter (when only one kind of thread waits).
+void os_monitor_wake_one(os_monitor* monitor);
 // A started thread, to be joined once (none = nullptr).
 using os_thread = void*;
 bool os_thread_start(void (*run)(void* context), void* context, os_thread* out);

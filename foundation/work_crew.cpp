@@ -67,7 +67,8 @@ void work_crew_post(work_crew* crew) {
   os_monitor_enter(crew->monitor);
   crew->done[slot_of(crew, crew->posted)] = false;
   ++crew->posted;
-  if (crew->sleeping > 0) os_monitor_wake_all(crew->monitor);
+  // Only workers sleep while the owner posts: one of them is enough.
+  if (crew->sleeping > 0) os_monitor_wake_one(crew->monitor);
   os_monitor_leave(crew->monitor);
 }
 
