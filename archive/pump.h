@@ -1,7 +1,8 @@
 // The stream pump: data moves from a source through a codec into a sink, one
 // buffer at a time. inflate_entry inflates a deflated entry (one or more zlib
 // streams laid end to end, each at most 64000 bytes of output) from file to
-// file through two 64000-byte pool buffers.
+// file through two 64000-byte pool buffers (and the libdeflate codec's carry,
+// from the pool too); extraction threads use entry_data.h instead.
 #pragma once
 
 #include <cstdint>
