@@ -72,6 +72,8 @@ int archive_init() {
 
 void archive_set_notify(notify_callback callback) { open_archive.notify = callback; }
 
+void archive_set_threads(unsigned threads) { open_archive.threads = threads; }
+
 int archive_notify(unsigned event, const char* text) { return archive_file_notify(&open_archive, event, text); }
 
 int archive_open(const char* path, uint32_t mode) {

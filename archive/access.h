@@ -12,6 +12,8 @@ constexpr uint32_t ARCHIVE_OPEN_APPEND = 0x40000000;
 
 int archive_init();
 void archive_set_notify(notify_callback callback);
+// The threads the open archive's extractions write entries on (archive_file).
+void archive_set_threads(unsigned threads);
 int archive_notify(unsigned event, const char* text);
 // Read mode: archive_file_open. Append mode (used by nothing in the program):
 // an existing plain archive opened at its end, or a new one holding only the

@@ -17,6 +17,8 @@ struct archive_file {
   // the file's size for a plain archive. No read of entry data goes past it.
   uint32_t end = 0;
   notify_callback notify = nullptr;
+  // Threads an extraction writes entries on, the caller's included.
+  unsigned threads = 1;
 };
 
 // Opens the file at path for reading and finds its archive (archive_locate in

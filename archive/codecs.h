@@ -1,9 +1,8 @@
 // The codec states behind the inflate and deflate codecs (pump.h). Declare one
 // of these (its initialisers give the defaults) rather than raw memory of
 // inflate_state_size()/deflate_state_size() bytes; one state serves one pump
-// run at a time. Separate zlib states share nothing, so several may run on
-// different threads; the libdeflate codec's carry comes from the memory pool
-// and its decompressor is shared, both belonging to the program's one thread.
+// run at a time. Separate states share nothing, so several may run at once on
+// different threads (none of them takes memory from the pool).
 #pragma once
 
 #include <zlib.h>
@@ -33,9 +32,14 @@ struct inflate_state {
   // without it; only slower.
   std::optional<uint32_t> input_total;
 
-  // The libdeflate codec's own fields.
+  // The libdeflate codec's own fields. A caller that runs many pumps (a worker
+  // thread) may set the decompressor and the carry (INFLATE_CARRY_SIZE bytes)
+  // before each run and keep them; what it leaves null the codec allocates at
+  // init and frees at end.
   libdeflate_decompressor* decompressor = nullptr;
-  uint8_t* carry = nullptr;  // INFLATE_CARRY_SIZE bytes from the pool
+  uint8_t* carry = nullptr;
+  bool owns_decompressor = false;
+  bool owns_carry = false;
   uint32_t carry_start = 0;  // carry[carry_start, carry_end) is pending input
   uint32_t carry_end = 0;
   const uint8_t* input = nullptr;  // given by the caller, not yet in the carry

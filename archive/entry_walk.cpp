@@ -6,11 +6,46 @@
 #include "archive/entry_target.h"
 #include "archive/extract.h"
 
+namespace {
+
+// Makes the block hold [offset, offset + count), which lies before the
+// archive's end and fits the block, reading as much from offset as fits.
+int hold(const entry_walk* walk, uint32_t offset, uint32_t count) {
+  walk_block* block = walk->block;
+  if (offset >= block->start && count <= block->length && offset - block->start <= block->length - count) return 0;
+  const uint32_t left = walk->archive->end - offset;
+  const uint32_t length = left < block->size ? left : block->size;
+  block->start = offset;
+  block->length = 0;
+  int status = file_read_at(walk->archive->file, offset, block->bytes, length);
+  if (status == 0) block->length = length;
+  return status;
+}
+
+int read_header(const entry_walk* walk, entry_header* header) {
+  if (walk->block == nullptr) return file_read(walk->archive->file, header, sizeof *header, nullptr);
+  int status = hold(walk, walk->position, sizeof *header);
+  if (status == 0) memcpy(header, walk->block->bytes + (walk->position - walk->block->start), sizeof *header);
+  return status;
+}
+
+}  // namespace
+
 int walk_start(entry_walk* walk, const archive_file* archive) {
   walk->archive = archive;
   walk->position = archive->start + SIGNATURE_FIELD_SIZE;
   walk->problem = nullptr;
+  walk->block = nullptr;
   return file_seek(archive->file, static_cast<int32_t>(walk->position), FILE_SEEK_SET);
+}
+
+int walk_start_blocked(entry_walk* walk, const archive_file* archive, walk_block* block) {
+  walk->archive = archive;
+  walk->position = archive->start + SIGNATURE_FIELD_SIZE;
+  walk->problem = nullptr;
+  walk->block = block;
+  block->length = 0;
+  return 0;
 }
 
 int walk_read(entry_walk* walk, walk_entry* entry) {
@@ -21,7 +56,7 @@ int walk_read(entry_walk* walk, walk_entry* entry) {
     walk->problem = "bytes too few for an entry header follow the last entry";
     return ERROR_ENTRY_DATA;
   }
-  int status = file_read(walk->archive->file, &entry->header, sizeof entry->header, nullptr);
+  int status = read_header(walk, &entry->header);
   if (status != 0) {
     walk->problem = "an entry header cannot be read";
     return status;
@@ -40,7 +75,15 @@ int walk_read(entry_walk* walk, walk_entry* entry) {
 
 int walk_skip(entry_walk* walk, const walk_entry* entry) {
   walk->position = entry->data_position + entry->header.stored_size;
+  if (walk->block != nullptr) return 0;
   return file_seek(walk->archive->file, static_cast<int32_t>(walk->position), FILE_SEEK_SET);
+}
+
+const uint8_t* walk_entry_data(entry_walk* walk, const walk_entry& entry, int* status) {
+  *status = 0;
+  if (walk->block == nullptr || entry.header.stored_size > walk->block->size) return nullptr;
+  *status = hold(walk, entry.data_position, entry.header.stored_size);
+  return *status == 0 ? walk->block->bytes + (entry.data_position - walk->block->start) : nullptr;
 }
 
 const char* entry_problem(const walk_entry& entry) {

@@ -1,5 +1,5 @@
 // Inflates one deflated entry from the archive into its target file through
-// two pool buffers, with the fastest inflate codec the build has.
+// pool buffers, with the fastest inflate codec the build has.
 #include "archive/codecs.h"
 #include "archive/pump.h"
 #include "foundation/pool.h"
@@ -21,20 +21,30 @@ const codec_table* inflate_entry_codec = INFLATE_CODECS[0].codec;
 
 int inflate_entry(file_handle archive, file_handle output, uint32_t stored_size, uint32_t* produced) {
   *produced = 0;
+  // The libdeflate codec's carry comes from the pool too, so that this thread's
+  // pool bounds all of an entry's memory.
+#if QPK_HAVE_LIBDEFLATE
+  const bool carried = inflate_entry_codec == &LIBDEFLATE_INFLATE_CODEC;
+#else
+  const bool carried = false;
+#endif
   auto* input_buffer = static_cast<uint8_t*>(pool_alloc(PUMP_BUFFER_SIZE));
   auto* output_buffer = static_cast<uint8_t*>(pool_alloc(PUMP_BUFFER_SIZE));
-  if (input_buffer == nullptr || output_buffer == nullptr) {
-    pool_free(input_buffer);
-    pool_free(output_buffer);
-    return ERROR_SYSTEM_MEMORY;
+  auto* carry = carried ? static_cast<uint8_t*>(pool_alloc(INFLATE_CARRY_SIZE)) : nullptr;
+  int status = 0;
+  if (input_buffer == nullptr || output_buffer == nullptr || (carried && carry == nullptr)) {
+    status = ERROR_SYSTEM_MEMORY;
+  } else {
+    file_source source = {archive, input_buffer, PUMP_BUFFER_SIZE, stored_size, 0};
+    file_sink sink = {output, output_buffer, PUMP_BUFFER_SIZE, 0};
+    inflate_state state;
+    state.input_total = stored_size;
+    state.carry = carry;
+    status = stream_pump(file_source_read, &source, inflate_entry_codec, &state, &FILE_SINK, &sink);
+    *produced = sink.written;
   }
-  file_source source = {archive, input_buffer, PUMP_BUFFER_SIZE, stored_size, 0};
-  file_sink sink = {output, output_buffer, PUMP_BUFFER_SIZE, 0};
-  inflate_state state;
-  state.input_total = stored_size;
-  int status = stream_pump(file_source_read, &source, inflate_entry_codec, &state, &FILE_SINK, &sink);
   pool_free(input_buffer);
   pool_free(output_buffer);
-  *produced = sink.written;
+  pool_free(carry);
   return status;
 }

@@ -9,6 +9,7 @@
 #include "archive/codecs.h"
 #include "archive/layout.h"
 #include "archive/pump.h"
+#include "foundation/backend.h"
 #include "foundation/pool.h"
 
 namespace {
@@ -40,22 +41,13 @@ bool whole_stream_ready(const inflate_state* state) {
   return state->input_left == 0 && (!state->input_total || state->input_seen >= *state->input_total);
 }
 
-// A decompressor keeps nothing from one stream to the next but scratch space,
-// so the program's one thread uses one for every stream instead of setting up
-// (and clearing) a new one per entry.
-// (<memory> is kept out: in C++20 it brings the streams, which the static
-// program's header-only C++ library cannot build over musl.)
-struct decompressor_holder {
-  libdeflate_decompressor* one = nullptr;
-  ~decompressor_holder() {
-    if (one != nullptr) libdeflate_free_decompressor(one);
-  }
-};
-
-libdeflate_decompressor* shared_decompressor() {
-  static decompressor_holder holder;
-  if (holder.one == nullptr) holder.one = libdeflate_alloc_decompressor();
-  return holder.one;
+// Frees what init allocated; what the caller gave stays the caller's.
+void release(inflate_state* state) {
+  if (state->owns_decompressor) libdeflate_free_decompressor(state->decompressor);
+  if (state->owns_carry) os_mem_free(state->carry);
+  state->decompressor = nullptr;
+  state->carry = nullptr;
+  state->owns_decompressor = state->owns_carry = false;
 }
 
 int libdeflate_codec_init(void* context) {
@@ -65,13 +57,19 @@ int libdeflate_codec_init(void* context) {
   state->carry_start = state->carry_end = 0;
   state->input = nullptr;
   state->input_left = state->input_seen = 0;
-  state->carry = static_cast<uint8_t*>(pool_alloc(INFLATE_CARRY_SIZE));
-  if (state->carry == nullptr) return ERROR_SYSTEM_MEMORY;
-  state->decompressor = shared_decompressor();
+  state->owns_carry = state->carry == nullptr;
+  if (state->owns_carry) {
+    void* carry = nullptr;
+    if (os_mem_alloc(INFLATE_CARRY_SIZE, &carry) != 0) {
+      release(state);
+      return ERROR_SYSTEM_MEMORY;
+    }
+    state->carry = static_cast<uint8_t*>(carry);
+  }
+  state->owns_decompressor = state->decompressor == nullptr;
+  if (state->owns_decompressor) state->decompressor = libdeflate_alloc_decompressor();
   if (state->decompressor == nullptr || inflateInit(&state->stream) != Z_OK) {
-    state->decompressor = nullptr;
-    pool_free(state->carry);
-    state->carry = nullptr;
+    release(state);
     return ERROR_CODEC;
   }
   return 0;
@@ -80,20 +78,12 @@ int libdeflate_codec_init(void* context) {
 int libdeflate_codec_end(void* context) {
   auto* state = static_cast<inflate_state*>(context);
   int result = inflateEnd(&state->stream);
-  state->decompressor = nullptr;
-  pool_free(state->carry);
-  state->carry = nullptr;
+  release(state);
   // A stream begun and not finished, or input that never became a stream.
   if (state->inside_stream || pending(state) > 0 || state->input_left > 0) return ERROR_ENTRY_DATA;
   return result == Z_OK ? 0 : ERROR_CODEC;
 }
 
-// One stream per call. Input waits in the carry until it surely holds the next
-// stream whole; a stream libdeflate refuses (damaged, cut short, inflating to
-// more than the output buffer, or longer than the limit) goes to zlib from its
-// start, which then decides as the zlib codec does. Only the part of a damaged
-// stream that the zlib codec inflates before reaching the damage in a later
-// input block is not written here.
 int libdeflate_codec_process(void* context, const uint8_t* input, uint32_t input_length, uint8_t* output,
                              uint32_t capacity, uint32_t* produced) {
   auto* state = static_cast<inflate_state*>(context);

@@ -1,7 +1,8 @@
 // The stream pump: data moves from a source through a codec into a sink, one
 // buffer at a time. inflate_entry inflates a deflated entry (one or more zlib
 // streams laid end to end, each at most 64000 bytes of output) from file to
-// file through two 64000-byte pool buffers.
+// file through two 64000-byte pool buffers (and the libdeflate codec's carry,
+// from the pool too); extraction threads use entry_data.h instead.
 #pragma once
 
 #include <cstdint>
@@ -52,8 +53,8 @@ extern const sink_table FILE_SINK;
 extern const codec_table INFLATE_CODEC;
 #if QPK_HAVE_LIBDEFLATE
 // Decodes whole streams with libdeflate from a carry buffer of
-// INFLATE_CARRY_SIZE bytes taken from the pool at init (ERROR_SYSTEM_MEMORY
-// when there is none), and hands zlib any stream it cannot decode whole, so its
+// INFLATE_CARRY_SIZE bytes, the state's own or allocated at init
+// (ERROR_SYSTEM_MEMORY when there is none), and hands zlib any stream it cannot decode whole, so its
 // statuses and files are INFLATE_CODEC's. The one difference: of a damaged
 // stream found in a later input block than it began, INFLATE_CODEC has already
 // written a part; this codec writes only complete streams. Its state is an

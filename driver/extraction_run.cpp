@@ -12,6 +12,7 @@
 #include "foundation/failure.h"
 #include "foundation/file.h"
 #include "foundation/log.h"
+#include "foundation/work_crew.h"
 #include "ui/ui.h"
 
 namespace {
@@ -189,6 +190,10 @@ int extraction_run(int argc, char** argv, const extraction_choices& choices) {
   if (!(flags & SEF_NO_SPLASH)) ui_notify(EVENT_SPLASH, nullptr);
   ui_notify(EVENT_DESTINATION, g_target_path);
 
+#ifndef _WIN32
+  // The Windows program's one thread also pumps its window's messages.
+  archive_set_threads(work_crew_threads_wanted());
+#endif
   g_run_status = archive_extract("*.*", g_target_path, (flags & SEF_USE_PATHS) ? 1 : 0);
   int exit_status = EXIT_STATUS_FAILURE;
   if (g_run_status == ERROR_CANCELLED && SAYS_CANCELLED) {

@@ -56,6 +56,18 @@ bool os_file_set_end(os_file file);
 // (all of it where there is no such copy, as on Win32) to the caller.
 bool os_file_copy(os_file from, os_file to, uint32_t count, uint32_t* done);
 
+// Creates a new file for writing as OS_OPEN_NEW does (refused when anything,
+// a symbolic link too, is at the path). On POSIX the file has from its
+// creation the permissions os_set_attributes would give it afterwards
+// (OS_ATTR_* bits), so nothing is left to set by path; Win32 sets them by
+// path once the file is written (OS_CREATE_SETS_ATTRIBUTES false).
+bool os_file_create(const char* name, uint32_t attributes, os_file* out);
+#ifdef _WIN32
+constexpr bool OS_CREATE_SETS_ATTRIBUTES = false;
+#else
+constexpr bool OS_CREATE_SETS_ATTRIBUTES = true;
+#endif
+
 // Read and write at an offset. POSIX leaves the file's position alone, so
 // that threads may share a file; Win32 moves it.
 bool os_file_read_at(os_file file, uint32_t offset, void* buffer, uint32_t count, uint32_t* done);
@@ -158,6 +170,8 @@ void os_monitor_enter(os_monitor* monitor);
 void os_monitor_leave(os_monitor* monitor);
 void os_monitor_wait(os_monitor* monitor);
 void os_monitor_wake_all(os_monitor* monitor);
+// Wakes at least one waiter (when only one kind of thread waits).
+void os_monitor_wake_one(os_monitor* monitor);
 // A started thread, to be joined once (none = nullptr).
 using os_thread = void*;
 bool os_thread_start(void (*run)(void* context), void* context, os_thread* out);

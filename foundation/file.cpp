@@ -61,6 +61,12 @@ int file_open(const char* name, file_handle* handle, uint32_t mode) {
   return 0;
 }
 
+int file_create(const char* name, uint32_t attributes, file_handle* handle) {
+  if (os_file_create(name, attributes, handle)) return 0;
+  failure_note_system();
+  return ERROR_FILE_OPEN;
+}
+
 int file_read(file_handle handle, void* buffer, int count, int* done) {
   uint32_t got = 0;
   int status = 0;

@@ -38,6 +38,11 @@ constexpr int FILE_SEEK_END = 2;
 int file_start();
 int file_stop();
 int file_open(const char* name, file_handle* handle, uint32_t mode);
+// A new file for writing with the permissions of its OS_ATTR_* attributes
+// where the system gives them at creation (os_file_create). ERROR_FILE_OPEN,
+// with the system's reason noted, when it cannot be made (as when anything is
+// at the path already).
+int file_create(const char* name, uint32_t attributes, file_handle* handle);
 // A negative count is refused with ERROR_FILE_READ / ERROR_FILE_WRITE.
 int file_read(file_handle handle, void* buffer, int count, int* done);
 int file_write(file_handle handle, const void* buffer, int count, int* done);

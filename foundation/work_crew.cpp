@@ -16,7 +16,7 @@ void run_taken(work_crew* crew, unsigned worker, uint64_t job) {
   crew->run(crew->context, worker, slot_of(crew, job));
   os_monitor_enter(crew->monitor);
   crew->done[slot_of(crew, job)] = true;
-  os_monitor_wake_all(crew->monitor);
+  if (crew->owner_waiting) os_monitor_wake_all(crew->monitor);
 }
 
 void worker_main(void* context) {
@@ -29,7 +29,9 @@ void worker_main(void* context) {
     } else if (crew->stopping) {
       break;
     } else {
+      ++crew->sleeping;
       os_monitor_wait(crew->monitor);
+      --crew->sleeping;
     }
   }
   os_monitor_leave(crew->monitor);
@@ -65,7 +67,8 @@ void work_crew_post(work_crew* crew) {
   os_monitor_enter(crew->monitor);
   crew->done[slot_of(crew, crew->posted)] = false;
   ++crew->posted;
-  os_monitor_wake_all(crew->monitor);
+  // Only workers sleep while the owner posts: one of them is enough.
+  if (crew->sleeping > 0) os_monitor_wake_one(crew->monitor);
   os_monitor_leave(crew->monitor);
 }
 
@@ -76,7 +79,9 @@ uint32_t work_crew_collect(work_crew* crew) {
     if (crew->taken < crew->posted) {
       run_taken(crew, crew->threads, crew->taken++);
     } else {
+      crew->owner_waiting = true;
       os_monitor_wait(crew->monitor);
+      crew->owner_waiting = false;
     }
   }
   os_monitor_leave(crew->monitor);

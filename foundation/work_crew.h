@@ -39,6 +39,10 @@ struct work_crew {
   uint64_t collected = 0;
   bool done[WORK_CREW_SLOTS_MAX] = {};
   bool stopping = false;
+  // Who waits, so that a post or a finished job wakes the others only when
+  // someone sleeps: a wake per job costs every thread a system call or two.
+  unsigned sleeping = 0;
+  bool owner_waiting = false;
 };
 
 // Starts up to threads workers (fewer when the system gives fewer) for a ring

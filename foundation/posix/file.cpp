@@ -41,6 +41,53 @@ bool os_file_open(const char* name, os_open_mode mode, os_file* out) {
   return true;
 }
 
+namespace {
+
+// Reading the umask means setting it: done once, before the extraction's
+// threads start, and never while another thread may be creating a file.
+mode_t process_umask() {
+  static const mode_t mask = [] {
+    const mode_t read = umask(0);
+    umask(read);
+    return read;
+  }();
+  return mask;
+}
+
+// What os_set_attributes leaves on a file made by OS_OPEN_NEW (or
+// OS_OPEN_NEW_PRIVATE for a private one).
+mode_t mode_for(uint32_t attributes, mode_t mask) {
+  const bool private_file = (attributes & OS_ATTR_PRIVATE) != 0;
+  mode_t mode = (private_file ? 0600 : 0666) & ~mask;
+  if ((attributes & OS_ATTR_READONLY) != 0)
+    mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
+  else
+    mode |= S_IWUSR;
+  if ((attributes & OS_ATTR_EXECUTE) != 0) mode |= S_IXUSR | ((S_IXGRP | S_IXOTH) & ~mask);
+  if (private_file) mode &= ~static_cast<mode_t>(S_IRWXG | S_IRWXO);
+  return mode;
+}
+
+}  // namespace
+
+bool os_file_create(const char* name, uint32_t attributes, os_file* out) {
+  const mode_t mask = process_umask();
+  const mode_t mode = mode_for(attributes, mask);
+  // O_EXCL makes a new regular file, so no check of its kind follows.
+  int fd = openat(AT_FDCWD, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, mode);
+  if (fd < 0) return false;
+  // The umask took an owner bit the attributes give back.
+  if ((mode & mask) != 0 && fchmod(fd, mode) != 0) {
+    const int error = errno;
+    close(fd);
+    unlinkat(AT_FDCWD, name, 0);
+    errno = error;
+    return false;
+  }
+  *out = fd;
+  return true;
+}
+
 bool os_file_read(os_file file, void* buffer, uint32_t count, uint32_t* done) {
   // One call even for 0 bytes, so that a handle that cannot read fails.
   uint32_t total = 0;

@@ -38,6 +38,7 @@ void os_monitor_enter(os_monitor* monitor) { pthread_mutex_lock(&monitor->mutex)
 void os_monitor_leave(os_monitor* monitor) { pthread_mutex_unlock(&monitor->mutex); }
 void os_monitor_wait(os_monitor* monitor) { pthread_cond_wait(&monitor->condition, &monitor->mutex); }
 void os_monitor_wake_all(os_monitor* monitor) { pthread_cond_broadcast(&monitor->condition); }
+void os_monitor_wake_one(os_monitor* monitor) { pthread_cond_signal(&monitor->condition); }
 
 namespace {
 

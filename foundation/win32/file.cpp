@@ -38,6 +38,11 @@ bool os_file_open(const char* name, os_open_mode mode, os_file* out) {
   return true;
 }
 
+bool os_file_create(const char* name, uint32_t attributes, os_file* out) {
+  (void)attributes;  // set by path once the file is written
+  return os_file_open(name, OS_OPEN_NEW, out);
+}
+
 bool os_file_read(os_file file, void* buffer, uint32_t count, uint32_t* done) {
   DWORD got = 0;
   BOOL ok = ReadFile(as_handle(file), buffer, count, &got, nullptr);

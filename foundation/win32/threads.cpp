@@ -35,6 +35,7 @@ void os_monitor_wait(os_monitor* monitor) {
 
 // The waiters look again within a millisecond.
 void os_monitor_wake_all(os_monitor*) {}
+void os_monitor_wake_one(os_monitor*) {}
 
 namespace {
 

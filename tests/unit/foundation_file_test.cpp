@@ -7,6 +7,10 @@
 
 #ifndef _WIN32
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
 #endif
 
 #include "foundation/file.h"
@@ -80,6 +84,55 @@ TEST_F(FileTest, PrivateNewFilesAreOwnerOnlyFromTheStart) {
     handle = NO_FILE;
   }
   umask(old_mask);
+}
+#endif
+
+#ifndef _WIN32
+// A file made by file_create has from the start the permissions a file made
+// new and then given its attributes has, whatever the umask. The umask is read
+// once per process, so each umask is tried in a child of its own.
+TEST_F(FileTest, CreatedFilesHaveTheModesTheirAttributesGive) {
+  const uint32_t attribute_sets[] = {0,
+                                     OS_ATTR_READONLY,
+                                     OS_ATTR_EXECUTE,
+                                     OS_ATTR_PRIVATE,
+                                     OS_ATTR_READONLY | OS_ATTR_EXECUTE,
+                                     OS_ATTR_EXECUTE | OS_ATTR_PRIVATE,
+                                     OS_ATTR_READONLY | OS_ATTR_PRIVATE};
+  for (const mode_t mask : {0000, 0022, 0077, 0277, 0177, 0777}) {
+    SCOPED_TRACE(mask);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      umask(mask);
+      int wrong = 0;
+      for (const uint32_t attributes : attribute_sets) {
+        const std::string made = dir.path("made" + std::to_string(attributes) + "-" + std::to_string(mask));
+        const std::string set = dir.path("set" + std::to_string(attributes) + "-" + std::to_string(mask));
+        file_handle file = NO_FILE;
+        if (file_create(made.c_str(), attributes, &file) != 0) _exit(100);
+        file_close(file);
+        const bool private_file = (attributes & OS_ATTR_PRIVATE) != 0;
+        if (file_open(set.c_str(), &file, FILE_MODE_NEW | (private_file ? FILE_MODE_PRIVATE : 0)) != 0) _exit(101);
+        file_close(file);
+        os_set_attributes(set.c_str(), attributes);
+        const auto mode_of = [](const std::string& path) {
+          struct stat info {};
+          stat(path.c_str(), &info);
+          return info.st_mode & 07777;
+        };
+        if (mode_of(made) != mode_of(set)) {
+          fprintf(stderr, "attributes %x: created %o, set afterwards %o\n", attributes, mode_of(made), mode_of(set));
+          ++wrong;
+        }
+      }
+      _exit(wrong);
+    }
+    int status = -1;
+    ASSERT_EQ(child, waitpid(child, &status, 0));
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(0, WEXITSTATUS(status)) << "a created file's mode must equal the one its attributes give afterwards";
+  }
 }
 #endif
 
