@@ -29,7 +29,7 @@ constexpr uint32_t UNIT_INPUT_MAX = 256u << 10;
 // A unit reads this far past its end for the stream that crosses it.
 constexpr uint32_t UNIT_INPUT_OVERLAP = WHOLE_STREAM_INPUT_LIMIT;
 // The search for a unit's first stream: a stream of our builder ends within
-// the overlap, so one starts within it, after some dozens of false headers in
+// the overlap, so one starts within it, after a few false headers in
 // compressed bytes. The bound on tries bounds what an archive made to fool the
 // search costs: each try inflates at most one pump buffer.
 constexpr uint32_t SEARCH_TRIES_MAX = 128;
@@ -89,11 +89,13 @@ void decoder_free(stream_decoder* decoder) {
   *decoder = stream_decoder{};
 }
 
-// A zlib header inflate accepts: deflate with a window of at most 32 KiB, its
-// check bits right, no preset dictionary.
-bool plausible_header(const uint8_t* at, uint32_t length) {
-  return length >= 2 && (at[0] & 0x0F) == 8 && (at[0] >> 4) <= 7 && (at[0] * 256u + at[1]) % 31 == 0 &&
-         (at[1] & 0x20) == 0;
+// A zlib header of deflate data with the whole 32 KiB window (as every
+// encoder writes by default), its check bits right, no preset dictionary.
+// Streams declaring a smaller window are left to inflate_entry: zlib checks
+// distances against the declared window only across its calls, so a
+// whole-stream decoder could accept what the one-thread path refuses.
+bool whole_window_header(const uint8_t* at, uint32_t length) {
+  return length >= 2 && at[0] == 0x78 && (at[0] * 256u + at[1]) % 31 == 0 && (at[1] & 0x20) == 0;
 }
 
 // ---- units ----
@@ -127,7 +129,8 @@ bool inflate_stream_at(stream_decoder* decoder, split_unit* unit, uint32_t* at, 
   uint32_t used = 0, written = 0;
   const uint32_t length = unit->limit - unit->start;
   capacity = std::min(capacity, UNIT_OUTPUT_SIZE - unit->produced);
-  if (!decode_stream(decoder, unit->input + *at, length - *at, unit->output + unit->produced, capacity, &used,
+  if (!whole_window_header(unit->input + *at, length - *at) ||
+      !decode_stream(decoder, unit->input + *at, length - *at, unit->output + unit->produced, capacity, &used,
                      &written))
     return false;
   *at += used;
@@ -143,7 +146,7 @@ bool find_first_stream(stream_decoder* decoder, split_unit* unit, uint32_t* at) 
   const uint32_t window = std::min(unit->stop - unit->start, UNIT_INPUT_OVERLAP);
   uint32_t tries = 0;
   for (uint32_t candidate = 0; candidate < window && tries < SEARCH_TRIES_MAX; ++candidate) {
-    if (!plausible_header(unit->input + candidate, length - candidate)) continue;
+    if (!whole_window_header(unit->input + candidate, length - candidate)) continue;
     ++tries;
     *at = candidate;
     if (inflate_stream_at(decoder, unit, at, PUMP_BUFFER_SIZE)) {
@@ -185,7 +188,7 @@ uint32_t unit_input_length(const entry_header& header) {
 
 // ---- the owner's chain ----
 
-// The chain leaves its last accepted stream for inflate_entry.
+// The chain goes on from its position with inflate_entry.
 constexpr int CHAIN_SEQUENTIAL = 1;
 
 struct chain {

@@ -19,11 +19,26 @@ struct stream_cut {
   std::vector<size_t> starts;  // where each stream begins in data
 };
 
+// One zlib stream whose header declares a window of 2^bits bytes.
+std::string windowed_stream(const std::string& text, int bits) {
+  z_stream stream{};
+  EXPECT_EQ(Z_OK, deflateInit2(&stream, 6, Z_DEFLATED, bits, 8, Z_DEFAULT_STRATEGY));
+  std::string out(deflateBound(&stream, static_cast<uLong>(text.size())), '\0');
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+  stream.avail_in = static_cast<uInt>(text.size());
+  stream.next_out = reinterpret_cast<Bytef*>(out.data());
+  stream.avail_out = static_cast<uInt>(out.size());
+  EXPECT_EQ(Z_STREAM_END, deflate(&stream, Z_FINISH));
+  out.resize(stream.total_out);
+  deflateEnd(&stream);
+  return out;
+}
+
 // Streams of the given content lengths in turn until the data holds more than
 // SPLIT_ENTRY_MIN bytes; every third is text, the others random (stored
 // blocks). plant_every puts a whole zlib stream of its own inside the random
 // content every so many bytes, so that stored blocks carry false starts.
-stream_cut cut_of(std::initializer_list<size_t> lengths, size_t plant_every = 0) {
+stream_cut cut_of(std::initializer_list<size_t> lengths, size_t plant_every = 0, int window_bits = 15) {
   stream_cut cut;
   unsigned seed = 1;
   while (cut.data.size() <= SPLIT_ENTRY_MIN + 100000) {
@@ -34,7 +49,7 @@ stream_cut cut_of(std::initializer_list<size_t> lengths, size_t plant_every = 0)
         part.replace(at, planted.size(), planted);
       }
       cut.starts.push_back(cut.data.size());
-      cut.data += zlib_stream(part, 6);
+      cut.data += windowed_stream(part, window_bits);
       cut.content += part;
       ++seed;
     }
@@ -126,6 +141,7 @@ TEST(ArchiveEntrySplit, WritesEveryCutOfStreamsAsOneThreadDoes) {
   const stream_cut mixed = cut_of({1000, 40000, 64000});
   const stream_cut small = cut_of({1000, 700, 1500});
   const stream_cut planted = cut_of({64000, 64000, 40000}, 3000);
+  const stream_cut small_window = cut_of({64000, 40000}, 0, 9);
   struct {
     const char* what;
     entry_case entry;
@@ -133,6 +149,7 @@ TEST(ArchiveEntrySplit, WritesEveryCutOfStreamsAsOneThreadDoes) {
       {"streams of 1000, 40000 and 64000 bytes", deflated_case(mixed)},
       {"streams all shorter than the search window", deflated_case(small)},
       {"whole false streams planted in stored blocks", deflated_case(planted)},
+      {"streams declaring a small window", deflated_case(small_window)},
       {"stored data", {METHOD_STORED, mixed.content, static_cast<uint32_t>(mixed.content.size()),
                        static_cast<uint32_t>(mixed.content.size())}},
   };
