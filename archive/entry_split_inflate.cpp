@@ -7,7 +7,6 @@
 // first stream, inflates from the chain itself where it does not, and hands
 // the rest to inflate_entry at the first stream it cannot decode whole.
 #include <algorithm>
-#include <atomic>
 
 #include "archive/codecs.h"
 #include "archive/entry_split.h"
@@ -117,7 +116,6 @@ struct split_unit {
 
 struct split_run {
   file_handle archive;
-  std::atomic<bool> abandoned{false};
   // One per crew thread and one for the owner, each used by its thread alone.
   stream_decoder decoders[WORK_CREW_THREADS_MAX + 1];
   split_unit units[UNITS_MAX];
@@ -163,11 +161,11 @@ void inflate_unit(split_run* run, stream_decoder* decoder, split_unit* unit) {
   unit->found = false;
   unit->first = unit->reached = unit->start;
   unit->produced = 0;
-  if (run->abandoned || file_read_at(run->archive, unit->start, unit->input, unit->limit - unit->start) != 0) return;
+  if (file_read_at(run->archive, unit->start, unit->input, unit->limit - unit->start) != 0) return;
   uint32_t at = 0;
   if (unit->search && !find_first_stream(decoder, unit, &at)) return;
   unit->found = true;
-  while (unit->start + at < unit->stop && !run->abandoned && inflate_stream_at(decoder, unit, &at, UINT32_MAX)) {
+  while (unit->start + at < unit->stop && inflate_stream_at(decoder, unit, &at, UINT32_MAX)) {
   }
   unit->reached = unit->start + at;
 }
@@ -250,7 +248,7 @@ int run_units(split_run* run, chain* chain, uint32_t end, uint32_t unit_length, 
     status = follow_unit(run, chain, unit, &run->decoders[crew.threads]);
     if (status == 0 && next_start < end) post_unit(&crew, run, &next_start, end, unit_length, entry_start);
   }
-  run->abandoned = true;
+  // Units still out are finished and dropped: a few milliseconds, once.
   work_crew_stop(&crew);
   return status;
 }
