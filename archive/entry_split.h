@@ -14,7 +14,11 @@
 #include "archive/layout.h"
 #include "foundation/file.h"
 
-// Stored bytes from which an entry is written on several threads.
+// Stored bytes from which an entry is written on several threads. Measured
+// on two cores and tmpfs: deflated text gains from about 0.5 MiB (at 2 MiB,
+// 6.7 ms against 8.5 ms on one thread); data that does not compress, whose
+// inflating is a copy, loses up to half a millisecond below about 8 MiB, the
+// units' buffers costing about what they save.
 constexpr uint32_t SPLIT_ENTRY_MIN = 2u << 20;
 
 // Writes the data of one entry (header: method, stored_size, content_size),

@@ -88,13 +88,11 @@ void decoder_free(stream_decoder* decoder) {
   *decoder = stream_decoder{};
 }
 
-// A zlib header of deflate data with the whole 32 KiB window (as every
-// encoder writes by default), its check bits right, no preset dictionary.
-// Streams declaring a smaller window are left to inflate_entry: zlib checks
-// distances against the declared window only across its calls, so a
-// whole-stream decoder could accept what the one-thread path refuses.
-bool whole_window_header(const uint8_t* at, uint32_t length) {
-  return length >= 2 && at[0] == 0x78 && (at[0] * 256u + at[1]) % 31 == 0 && (at[1] & 0x20) == 0;
+// A zlib header inflate accepts: deflate with a window of at most 32 KiB, its
+// check bits right, no preset dictionary.
+bool plausible_header(const uint8_t* at, uint32_t length) {
+  return length >= 2 && (at[0] & 0x0F) == 8 && (at[0] >> 4) <= 7 && (at[0] * 256u + at[1]) % 31 == 0 &&
+         (at[1] & 0x20) == 0;
 }
 
 // ---- units ----
@@ -127,8 +125,7 @@ bool inflate_stream_at(stream_decoder* decoder, split_unit* unit, uint32_t* at, 
   uint32_t used = 0, written = 0;
   const uint32_t length = unit->limit - unit->start;
   capacity = std::min(capacity, UNIT_OUTPUT_SIZE - unit->produced);
-  if (!whole_window_header(unit->input + *at, length - *at) ||
-      !decode_stream(decoder, unit->input + *at, length - *at, unit->output + unit->produced, capacity, &used,
+  if (!decode_stream(decoder, unit->input + *at, length - *at, unit->output + unit->produced, capacity, &used,
                      &written))
     return false;
   *at += used;
@@ -144,7 +141,7 @@ bool find_first_stream(stream_decoder* decoder, split_unit* unit, uint32_t* at) 
   const uint32_t window = std::min(unit->stop - unit->start, UNIT_INPUT_OVERLAP);
   uint32_t tries = 0;
   for (uint32_t candidate = 0; candidate < window && tries < SEARCH_TRIES_MAX; ++candidate) {
-    if (!whole_window_header(unit->input + candidate, length - candidate)) continue;
+    if (!plausible_header(unit->input + candidate, length - candidate)) continue;
     ++tries;
     *at = candidate;
     if (inflate_stream_at(decoder, unit, at, PUMP_BUFFER_SIZE)) {
