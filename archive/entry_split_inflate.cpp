@@ -20,7 +20,9 @@
 
 namespace {
 
-// A unit's output room: an inflated unit of text fills most of it.
+// A unit's output room. A unit that fills it stops early and the owner
+// inflates the rest of that unit itself: data far more compressible than the
+// entry as a whole goes partly on one thread.
 constexpr uint32_t UNIT_OUTPUT_SIZE = 1u << 20;
 // Unit input lengths, sized by the entry's ratio to fill that room.
 constexpr uint32_t UNIT_INPUT_MIN = 16u << 10;
