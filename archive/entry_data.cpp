@@ -114,7 +114,7 @@ int write_deflated(file_handle archive, const entry_header& header, uint32_t dat
         inflate_in_memory(scratch->decompressor, data, header.stored_size, scratch->buffer, header.content_size,
                           &produced)) {
       if (produced > 0) status = file_write_all(file, scratch->buffer, static_cast<int>(produced));
-      return status != 0 ? status : produced != header.content_size ? ERROR_SIZE_MISMATCH : 0;
+      return inflate_result(status, produced, header.content_size);
     }
 #endif
     memory_source source = {data, header.stored_size, false};
@@ -123,12 +123,15 @@ int write_deflated(file_handle archive, const entry_header& header, uint32_t dat
     positioned_source source = {archive, data_position, scratch->buffer, header.stored_size};
     status = inflate_pumped(positioned_source_read, &source, file, header.stored_size, scratch, &produced);
   }
-  // Damage found by zlib says more than the length it left behind.
-  if (status == ERROR_ENTRY_DATA) return status;
-  return produced != header.content_size ? ERROR_SIZE_MISMATCH : status;
+  return inflate_result(status, produced, header.content_size);
 }
 
 }  // namespace
+
+int inflate_result(int status, uint64_t produced, uint32_t content_size) {
+  if (status != 0 && status != ERROR_FILE_END) return status;
+  return produced != content_size ? ERROR_SIZE_MISMATCH : status;
+}
 
 void data_scratch_free(data_scratch* scratch) {
   if (scratch->buffer != nullptr) os_mem_free(scratch->buffer);

@@ -22,9 +22,13 @@ struct data_scratch {
 };
 void data_scratch_free(data_scratch* scratch);
 
+// The status of an entry's inflating: damage and the system's failures (a full
+// disk is not the data's fault) say more than the length; a clean run, or one
+// whose source ended early, is judged by the length it produced.
+int inflate_result(int status, uint64_t produced, uint32_t content_size);
+
 // Writes the entry's data into file (new and empty): the stored_size bytes at
-// data when data is not null, else those at data_position in archive. The
-// statuses of extract.cpp's write_data, read from the file's position: 0;
+// data when data is not null, else those at data_position in archive. 0;
 // ERROR_ENTRY_DATA for damaged deflated data; ERROR_SIZE_MISMATCH when the
 // content's length differs from the header's; a read's or write's status;
 // ERROR_SYSTEM_MEMORY when no scratch memory can be had.

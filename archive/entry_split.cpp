@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "archive/entry_data.h"
 #include "archive/extract.h"
 #include "archive/pump.h"
 #include "foundation/failure.h"
@@ -108,11 +109,6 @@ bool data_present(file_handle archive, uint32_t data_position, uint32_t stored_s
 }
 
 }  // namespace
-
-int inflate_result(int status, uint64_t produced, uint32_t content_size) {
-  if (status != 0 && status != ERROR_FILE_END) return status;
-  return produced != content_size ? ERROR_SIZE_MISMATCH : status;
-}
 
 int split_write_entry(file_handle archive, const entry_header& header, uint32_t data_position, file_handle output,
                       unsigned threads) {

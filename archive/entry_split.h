@@ -42,8 +42,3 @@ int split_write_entry(file_handle archive, const entry_header& header, uint32_t 
 // threads >= 2 threads: the same results. Output is sized to content_size.
 int split_inflate_entry(file_handle archive, const entry_header& header, uint32_t data_position,
                         file_handle output, unsigned threads);
-
-// The one-thread rule for an inflate run's result: damage and system failures
-// say more than the length; a clean run, or one whose source ended early, is
-// judged by the length it produced.
-int inflate_result(int status, uint64_t produced, uint32_t content_size);

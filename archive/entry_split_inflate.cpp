@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "archive/codecs.h"
+#include "archive/entry_data.h"
 #include "archive/entry_split.h"
 #include "archive/extract.h"
 #include "archive/pump.h"

@@ -11,12 +11,12 @@
 #include <new>
 
 #include "archive/entry_data.h"
+#include "archive/entry_split.h"
 #include "archive/entry_target.h"
 #include "archive/entry_walk.h"
 #include "archive/extract_jobs.h"
 #include "archive/layout.h"
 #include "archive/progress.h"
-#include "archive/pump.h"
 #include "foundation/failure.h"
 #include "foundation/file.h"
 #include "foundation/path.h"
@@ -30,8 +30,6 @@ constexpr uint32_t WALK_BLOCK_SIZE = 256 * 1024;
 // Data up to this size is copied from the block into its job, so that the
 // thread writing it reads nothing; larger data is read there at its offset.
 constexpr uint32_t SMALL_ENTRY_MAX = 128 * 1024;
-// From this size an entry is written by the owner on all the threads at once.
-constexpr uint32_t LARGE_ENTRY_MIN = 2u << 20;
 
 // The destination's full path, ending in the platform separator.
 int destination_base(const char* destination, char* base, size_t size) {
@@ -80,23 +78,6 @@ int check_archive(const archive_file* archive, walk_block* block, const char* pa
   if (static_cast<double>(sum) <= free_bytes) return 0;
   note_space_shortage(base, sum, free_bytes, known);
   return ERROR_DISK_SPACE;
-}
-
-int write_data(file_handle archive, file_handle file, const entry_header& header) {
-  if (header.method == METHOD_STORED) return copy_bytes(archive, file, header.stored_size);
-  uint32_t produced = 0;
-  int status = inflate_entry(archive, file, header.stored_size, &produced);
-  // Damage found by zlib says more than the length it left behind.
-  if (status == ERROR_ENTRY_DATA) return status;
-  return produced != header.content_size ? ERROR_SIZE_MISMATCH : status;
-}
-
-// A large entry's data, written on the owner while no job is in flight.
-int write_large_entry(file_handle archive, const entry_header& header, uint32_t data_position, file_handle file,
-                      unsigned threads) {
-  (void)threads;  // the threads the entry may be split across
-  int status = file_seek(archive, static_cast<int32_t>(data_position), FILE_SEEK_SET);
-  return status != 0 ? status : write_data(archive, file, header);
 }
 
 // The mode of a temporary file for the entry: a private entry's file is
@@ -159,7 +140,8 @@ int hold_data(extraction* run, entry_walk* walk, const walk_entry& entry, extrac
 void extract_entry(extraction* run, directory_memo* memo, entry_walk* walk, const walk_entry& entry, int use_paths,
                    uint64_t number) {
   const entry_header& header = entry.header;
-  const bool large = run->threads > 1 && header.stored_size >= LARGE_ENTRY_MIN;
+  // A large entry is written by the owner on all the threads at once.
+  const bool large = run->threads > 1 && header.stored_size >= SPLIT_ENTRY_MIN;
   const uint32_t held = header.stored_size <= SMALL_ENTRY_MAX ? header.stored_size : 0;
   if (large) stop_crew(run);
   if (!large && !make_room(run, held)) {
@@ -202,7 +184,7 @@ void extract_entry(extraction* run, directory_memo* memo, entry_walk* walk, cons
     return;
   }
   if (large) {
-    finish_file(run, job, write_large_entry(run->archive->file, header, entry.data_position, job->file, run->threads));
+    finish_file(run, job, split_write_entry(run->archive->file, header, entry.data_position, job->file, run->threads));
     if (job->status != 0)
       set_stop(run, job->status, number, &job->failure);
     else

@@ -60,8 +60,8 @@ struct written {
 };
 
 // Writes the entry into a new file (or, given a mode, one that exists) with
-// split_write_entry on that many threads, or with extract.cpp's write_data
-// rule over inflate_entry and copy_bytes where threads is 0.
+// split_write_entry on that many threads, or with the one-thread rule over
+// inflate_entry and copy_bytes where threads is 0.
 written write_entry(const entry_case& entry, unsigned threads, uint32_t output_mode = FILE_MODE_NEW) {
   scratch_dir dir;
   write_file(dir.path("archive"), PREFIX + entry.data);
