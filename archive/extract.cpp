@@ -126,11 +126,8 @@ int hold_data(extraction* run, entry_walk* walk, const walk_entry& entry, extrac
   int status = 0;
   const uint8_t* data = walk_entry_data(walk, entry, &status);
   if (data == nullptr) return status != 0 ? status : ERROR_SYSTEM_MEMORY;
-  void* copy = nullptr;
-  if (os_mem_alloc(size, &copy) != 0) return ERROR_SYSTEM_MEMORY;
-  memcpy(copy, data, size);
-  job->data = static_cast<uint8_t*>(copy);
-  run->held += size;
+  job->data = hold_bytes(run, job, size);
+  memcpy(job->data, data, size);
   return 0;
 }
 
@@ -253,6 +250,7 @@ int archive_file_extract(archive_file* archive, const char* pattern, const char*
   if (status == 0) status = report_progress(archive, run.progress);
   if (status == 0) status = extract_entries(&run, &block, pattern, use_paths);
   for (data_scratch& scratch : run.scratch) data_scratch_free(&scratch);
+  if (run.held_ring != nullptr) os_mem_free(run.held_ring);
   os_mem_free(jobs);
   os_mem_free(block_bytes);
   return status;

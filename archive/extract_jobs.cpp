@@ -112,11 +112,10 @@ void commit_job(extraction* run, const extract_job& job) {
 // entry stopped the run, its file removed when one did.
 void collect_one(extraction* run) {
   extract_job* job = &run->jobs[work_crew_collect(&run->crew)];
-  if (job->data != nullptr) {
-    run->held -= job->header.stored_size;
-    os_mem_free(job->data);
-    job->data = nullptr;
-  }
+  run->held -= job->held;
+  if (run->held == 0) run->held_next = 0;
+  job->held = 0;
+  job->data = nullptr;
   if (job->number >= run->stop) {
     if (job->status == 0) os_file_delete(written_path(*job));
   } else if (job->status != 0) {
@@ -136,14 +135,42 @@ void stop_crew(extraction* run) {
   run->crew_running = false;
 }
 
-// A free slot, and room under HELD_BYTES_MAX for data of this size.
+namespace {
+
+// What data of this size takes from the ring: with the end's bytes skipped
+// when it does not fit before the end.
+uint32_t held_charge(const extraction* run, uint32_t size) {
+  if (size == 0) return 0;
+  return run->held_next + size <= HELD_BYTES_MAX ? size : size + (HELD_BYTES_MAX - run->held_next);
+}
+
+}  // namespace
+
+// The ring holds the jobs' data in collection order, so the taken bytes
+// always run from the oldest job's to held_next (round the end): counting
+// skipped bytes as taken keeps a new entry's room free of older data.
+uint8_t* hold_bytes(extraction* run, extract_job* job, uint32_t size) {
+  job->held = held_charge(run, size);
+  if (run->held_next + size > HELD_BYTES_MAX) run->held_next = 0;
+  uint8_t* room = run->held_ring + run->held_next;
+  run->held_next += size;
+  run->held += job->held;
+  return room;
+}
+
+// A free slot, and room in the held ring for data of this size.
 bool make_room(extraction* run, uint32_t data_size) {
+  if (run->held_ring == nullptr) {
+    void* ring = nullptr;
+    if (os_mem_alloc(HELD_BYTES_MAX, &ring) != 0) return false;
+    run->held_ring = static_cast<uint8_t*>(ring);
+  }
   if (!run->crew_running) {
     if (work_crew_start(&run->crew, run->threads - 1, WORK_CREW_SLOTS_MAX, run_job, run) != 0) return false;
     run->crew_running = true;
   }
   while (work_crew_pending(&run->crew) &&
-         (work_crew_full(&run->crew) || run->held + data_size > HELD_BYTES_MAX))
+         (work_crew_full(&run->crew) || run->held + held_charge(run, data_size) > HELD_BYTES_MAX))
     collect_one(run);
   return true;
 }

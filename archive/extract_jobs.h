@@ -22,6 +22,7 @@ struct extract_job {
   entry_header header = {};
   uint32_t data_position = 0;
   uint8_t* data = nullptr;  // a small entry's data, else null: read at data_position
+  uint32_t held = 0;        // the bytes of the held ring it takes, with any it skipped
   file_handle file = NO_FILE;
   bool replacing = false;  // written to temporary, to be moved over target
   char target[PATH_SIZE] = {};
@@ -41,7 +42,13 @@ struct extraction {
   bool crew_running = false;
   // WORK_CREW_SLOTS_MAX jobs for the crew's ring, and one for a large entry.
   extract_job* jobs = nullptr;
-  uint32_t held = 0;  // data bytes of the jobs in flight
+  // Small entries' data in flight, in a ring of HELD_BYTES_MAX bytes taken
+  // once (the first in flight is collected first), rather than memory of its
+  // own per entry: the C library would map and unmap much of that, and an
+  // unmapping interrupts every processor the program runs on.
+  uint8_t* held_ring = nullptr;
+  uint32_t held_next = 0;  // where the next entry's data goes
+  uint32_t held = 0;       // bytes taken by the jobs in flight
   // The first stop in entry order: its status, the number of the first entry
   // it leaves unwritten, and the failure noted for it.
   int status = 0;
@@ -73,6 +80,8 @@ void collect_one(extraction* run);
 void collect_in_flight(extraction* run);
 // Collects every job in flight and ends the crew's threads.
 void stop_crew(extraction* run);
+// Room in the held ring for size bytes of a job's data (make_room made it).
+uint8_t* hold_bytes(extraction* run, extract_job* job, uint32_t size);
 // Starts the crew when it is not running, and collects jobs until a slot is
 // free and a small entry's data_size bytes fit under the held bytes' bound.
 // False when the crew cannot start.
