@@ -250,7 +250,6 @@ int archive_file_extract(archive_file* archive, const char* pattern, const char*
   if (status == 0) status = report_progress(archive, run.progress);
   if (status == 0) status = extract_entries(&run, &block, pattern, use_paths);
   for (data_scratch& scratch : run.scratch) data_scratch_free(&scratch);
-  if (run.held_ring != nullptr) os_mem_free(run.held_ring);
   os_mem_free(jobs);
   os_mem_free(block_bytes);
   return status;

@@ -129,10 +129,13 @@ void collect_in_flight(extraction* run) {
   while (run->crew_running && work_crew_pending(&run->crew)) collect_one(run);
 }
 
+// The held ring goes back too: a large entry's units need that memory.
 void stop_crew(extraction* run) {
   collect_in_flight(run);
   if (run->crew_running) work_crew_stop(&run->crew);
   run->crew_running = false;
+  if (run->held_ring != nullptr) os_mem_free(run->held_ring);
+  run->held_ring = nullptr;
 }
 
 namespace {

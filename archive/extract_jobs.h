@@ -78,7 +78,7 @@ void commit_job(extraction* run, const extract_job& job);
 void collect_one(extraction* run);
 // Collects every job in flight.
 void collect_in_flight(extraction* run);
-// Collects every job in flight and ends the crew's threads.
+// Collects every job in flight, ends the crew's threads and frees the held ring.
 void stop_crew(extraction* run);
 // Room in the held ring for size bytes of a job's data (make_room made it).
 uint8_t* hold_bytes(extraction* run, extract_job* job, uint32_t size);
