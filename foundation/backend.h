@@ -160,8 +160,8 @@ int os_mem_free(void* memory);
 // ---- threads (the work crew's back-end) ----
 // A lock with one condition. wait leaves the lock while it sleeps and enters
 // it again before it returns, and may return without a wake: callers wait in
-// a loop on what they wait for. Win32 polls for the wake instead of sleeping
-// on it: its program extracts on its window thread alone, so no waits there.
+// a loop on what they wait for. Win32 starts no threads (os_thread_start
+// fails: its program extracts on its window thread), so its waits only poll.
 struct os_monitor;
 // Null when the system gives none.
 os_monitor* os_monitor_create();
@@ -172,6 +172,14 @@ void os_monitor_wait(os_monitor* monitor);
 void os_monitor_wake_all(os_monitor* monitor);
 // Wakes at least one waiter (when only one kind of thread waits).
 void os_monitor_wake_one(os_monitor* monitor);
+// Storage of its own for every thread, where the back-end starts threads.
+// Win32 starts none, and its per-thread storage would bring a threads library
+// into the program.
+#ifdef _WIN32
+#define OS_PER_THREAD
+#else
+#define OS_PER_THREAD thread_local
+#endif
 // A started thread, to be joined once (none = nullptr).
 using os_thread = void*;
 bool os_thread_start(void (*run)(void* context), void* context, os_thread* out);

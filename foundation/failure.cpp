@@ -12,7 +12,7 @@ constexpr char TOO_LONG_REASON[] = "the path is too long";
 
 // Each thread notes its own failures; a worker's record reaches the thread
 // that reports it through failure_save and failure_restore.
-thread_local failure_record failure;
+OS_PER_THREAD failure_record failure;
 
 }  // namespace
 

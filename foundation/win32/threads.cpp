@@ -1,7 +1,6 @@
 // Win32 back-end of the work crew: a critical section whose waits poll, and
-// threads. Nothing here may need more than Windows XP has (no condition
-// variables); the program extracts on its window thread alone, so the polled
-// wait only serves the crew's own tests.
+// no threads. Nothing here may need more than Windows XP has (no condition
+// variables).
 #include <windows.h>
 
 #include <cstdlib>
@@ -37,39 +36,13 @@ void os_monitor_wait(os_monitor* monitor) {
 void os_monitor_wake_all(os_monitor*) {}
 void os_monitor_wake_one(os_monitor*) {}
 
-namespace {
+// No threads: the program extracts on its window thread, which pumps the
+// window's messages between entries, and a thread here would also bring the
+// threads library that per-thread storage needs (OS_PER_THREAD). A crew then
+// runs every job on its owner.
+bool os_thread_start(void (*)(void* context), void*, os_thread*) { return false; }
 
-struct thread_start {
-  void (*run)(void* context);
-  void* context;
-};
-
-DWORD WINAPI thread_main(void* argument) {
-  thread_start start = *static_cast<thread_start*>(argument);
-  free(argument);
-  start.run(start.context);
-  return 0;
-}
-
-}  // namespace
-
-bool os_thread_start(void (*run)(void* context), void* context, os_thread* out) {
-  auto* start = static_cast<thread_start*>(malloc(sizeof(thread_start)));
-  if (start == nullptr) return false;
-  *start = {run, context};
-  HANDLE thread = CreateThread(nullptr, 256 * 1024, thread_main, start, 0, nullptr);
-  if (thread == nullptr) {
-    free(start);
-    return false;
-  }
-  *out = thread;
-  return true;
-}
-
-void os_thread_join(os_thread thread) {
-  WaitForSingleObject(static_cast<HANDLE>(thread), INFINITE);
-  CloseHandle(static_cast<HANDLE>(thread));
-}
+void os_thread_join(os_thread) {}
 
 unsigned os_processor_count() {
   SYSTEM_INFO info;
