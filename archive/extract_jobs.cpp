@@ -57,7 +57,7 @@ void finish_file(const extraction* run, extract_job* job, int status) {
     note_entry_failure(status, job->target, run->base);
   }
   job->status = status;
-  failure_save(&job->failure);
+  if (status != 0) failure_save(&job->failure);
 }
 
 // A crew job; runs on any of the threads, worker telling whose scratch it uses.

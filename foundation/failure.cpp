@@ -45,7 +45,12 @@ void failure_save(failure_record* record) { *record = failure; }
 
 void failure_restore(const failure_record& record) { failure = record; }
 
-void failure_clear() { failure = failure_record{}; }
+// Empty texts are no note; the rest of the record (over 8 KiB) is left as
+// it is, since every file written is preceded by a clear.
+void failure_clear() {
+  failure.path[0] = '\0';
+  failure.reason[0] = '\0';
+}
 
 bool failure_is_too_long() { return failure.path[0] != '\0' && strcmp(failure.reason, TOO_LONG_REASON) == 0; }
 
