@@ -152,6 +152,23 @@ size_t os_ansi_char_size(const char* text);
 // not fit or cannot be converted.
 bool os_ansi_to_utf8(const char* text, char* out, size_t size);
 
+// ---- the splash bitmap's sources (the bitmap loader's back-end) ----
+// 1: found, *data and *size set; 0: no such resource (always on POSIX, which
+// has none); -1: it exists but cannot be loaded.
+int os_bitmap_resource_find(void* module, const char* name, const void** data, uint32_t* size);
+// A bitmap file opened for reading with writing denied to others (Win32);
+// OS_NO_FILE when it cannot be opened.
+os_file os_bitmap_file_open(const char* name);
+// Reads up to count bytes; gives how many arrived (0 at the end or on error).
+uint32_t os_bitmap_file_read(os_file file, void* buffer, uint32_t count);
+// How many bytes are left to read from the position; 0 when unknown.
+uint32_t os_bitmap_file_left(os_file file);
+void os_bitmap_file_close(os_file file);
+// A zero-filled block for a bitmap file's contents that stays put (Win32:
+// locked global memory); none when there is no memory.
+void* os_bitmap_block_alloc(uint32_t size);
+void os_bitmap_block_free(void* block);
+
 // ---- memory (the pool's back-end) ----
 // Zero-filled, aligned to at least 4 bytes. Return 0 or ERROR_SYSTEM_MEMORY.
 int os_mem_alloc(uint32_t size, void** out);
