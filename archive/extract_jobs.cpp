@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "archive/attributes.h"
 #include "archive/extract.h"
 #include "foundation/file.h"
 
