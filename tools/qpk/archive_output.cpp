@@ -6,7 +6,6 @@
 #include "foundation/path.h"
 #include "tools/qpk/gather.h"
 #include "tools/qpk/pending_files.h"
-#include "tools/qpk/platform.h"
 
 archive_output::~archive_output() {
   if (file_ != NO_FILE) file_close(file_);

@@ -8,6 +8,7 @@
 #include <memory>
 #include <thread>
 
+#include "archive/attributes.h"
 #include "archive/layout.h"
 #include "archive/pump.h"
 #include "tools/qpk/archive_output.h"
@@ -70,17 +71,6 @@ class input_reader {
  private:
   file_handle file_ = NO_FILE;
 };
-
-uint32_t entry_attributes(const path_facts& facts) {
-  uint32_t attributes = 0;
-  if (facts.read_only) attributes |= ENTRY_ATTR_READONLY;
-  if (facts.archive) attributes |= ENTRY_ATTR_ARCHIVE;
-  if (facts.hidden) attributes |= ENTRY_ATTR_HIDDEN;
-  if (facts.system) attributes |= ENTRY_ATTR_SYSTEM;
-  if (facts.executable) attributes |= ENTRY_ATTR_EXECUTE;
-  if (facts.private_to_owner) attributes |= ENTRY_ATTR_PRIVATE;
-  return attributes;
-}
 
 const char CHANGED[] = "the file changed while it was being read";
 
@@ -207,7 +197,7 @@ class archive_builder {
     header.method = METHOD_DEFLATED;
     header.content_size = entry_.content;
     header.stored_size = entry_.stored;
-    header.attributes = entry_attributes(input.facts);
+    header.attributes = entry_attributes_from_system(input.facts.attributes);
     uint32_t end = output_->position();
     return check(output_->seek(entry_.header_at), archive_) &&
            check(output_->write(&header, sizeof header), archive_) && check(output_->seek(end), archive_);
