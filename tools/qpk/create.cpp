@@ -11,6 +11,7 @@
 #include "archive/attributes.h"
 #include "archive/layout.h"
 #include "archive/pump.h"
+#include "foundation/file.h"
 #include "tools/qpk/archive_output.h"
 #include "tools/qpk/commands.h"
 #include "tools/qpk/compressor.h"
@@ -33,43 +34,37 @@ struct entry_progress {
   uint32_t stored = 0;
 };
 
+// A file read from start to end through the file layer. Reads at offsets:
+// they tell a file that ended early (ERROR_FILE_END) from one that could not
+// be read.
 class input_reader {
  public:
   ~input_reader() { close(); }
   bool open(const std::string& path) {
     close();
-    if (os_file_open(path.c_str(), OS_OPEN_READ, &file_)) return true;
+    offset_ = 0;
+    if (file_open(path.c_str(), &file_, FILE_MODE_READ) == 0) return true;
     file_ = NO_FILE;
     return false;
   }
   void close() {
-    if (file_ != NO_FILE) os_file_close(file_);
+    if (file_ != NO_FILE) file_close(file_);
     file_ = NO_FILE;
   }
-  // Reads up to size bytes; false on a read failure.
-  bool read(uint8_t* buffer, uint32_t size, uint32_t* done) {
-    *done = 0;
-    while (*done < size) {
-      uint32_t got = 0;
-      if (!os_file_read(file_, buffer + *done, size - *done, &got)) return false;
-      if (got == 0) break;
-      *done += got;
-    }
-    return true;
-  }
-  // True when the file has exactly size bytes left to read into buffer.
+  // True when the file has size bytes more to read into buffer.
   bool read_exactly(uint8_t* buffer, uint32_t size) {
-    uint32_t done = 0;
-    return read(buffer, size, &done) && done == size;
+    if (file_read_at(file_, offset_, buffer, size) != 0) return false;
+    offset_ += size;
+    return true;
   }
   bool at_end() {
     uint8_t probe = 0;
-    uint32_t done = 0;
-    return read(&probe, 1, &done) && done == 0;
+    return file_read_at(file_, offset_, &probe, 1) == ERROR_FILE_END;
   }
 
  private:
   file_handle file_ = NO_FILE;
+  uint32_t offset_ = 0;
 };
 
 const char CHANGED[] = "the file changed while it was being read";
