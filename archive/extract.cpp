@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "archive/attributes.h"
 #include "archive/entry_data.h"
 #include "archive/entry_split.h"
 #include "archive/entry_target.h"

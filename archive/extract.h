@@ -44,4 +44,3 @@ struct directory_memo {
 // the caller chose, whose folders may be links; below them every folder must
 // be a real directory, never a link or a junction: ERROR_MAKE_DIRECTORY.
 int make_directories(archive_file* archive, directory_memo* memo, const char* path, size_t chosen);
-uint32_t entry_attributes_to_system(uint32_t attributes);

@@ -4,9 +4,9 @@
 
 #include <cstring>
 
+#include "archive/attributes.h"
 #include "archive/extract.h"
 #include "foundation/file.h"
-#include "foundation/retry.h"
 
 namespace {
 
@@ -79,18 +79,15 @@ void count_entry(extraction* run, const entry_header& header, uint64_t number, b
   if (answer < 0) set_stop(run, answer, number + 1, nullptr);
 }
 
-// An existing target is replaced only once its new data is whole: moved over
-// it from beside it (a link there is replaced itself), waiting a moment while
-// a scanner holds it. A read-only target refuses the move: it is made
+// An existing target is replaced only once its new data is whole
+// (file_commit_temporary). A read-only target refuses the move: it is made
 // writable first, and gets its attributes back when the move fails.
 bool move_over_target(const char* temporary, const char* target) {
   const uint32_t attributes = os_get_attributes(target);
   const bool read_only = attributes != OS_ATTR_INVALID && (attributes & OS_ATTR_READONLY) != 0;
   const bool cleared = read_only && os_set_attributes(target, attributes & ~OS_ATTR_READONLY);
-  if (file_replace_when_free(temporary, target)) return true;
-  failure_note_system();
+  if (file_commit_temporary(temporary, target) == 0) return true;
   if (cleared) os_set_attributes(target, attributes);
-  os_file_delete(temporary);
   return false;
 }
 

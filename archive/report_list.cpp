@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "archive/archive_report.h"
+#include "archive/attributes.h"
 #include "archive/entry_walk.h"
 
 namespace {
@@ -14,17 +15,11 @@ const char* method_text(uint16_t method, char* unknown, size_t size) {
   return unknown;
 }
 
-void attribute_text(uint32_t attributes, char (&text)[6]) {
-  snprintf(text, sizeof text, "%c%c%c%c%c", (attributes & ENTRY_ATTR_READONLY) ? 'R' : '-',
-           (attributes & ENTRY_ATTR_ARCHIVE) ? 'A' : '-', (attributes & ENTRY_ATTR_HIDDEN) ? 'H' : '-',
-           (attributes & ENTRY_ATTR_SYSTEM) ? 'S' : '-', (attributes & ENTRY_ATTR_EXECUTE) ? 'X' : '-');
-}
-
 void write_entry(const report_output& output, const walk_entry& entry) {
   const entry_header& header = entry.header;
   char unknown[24];
-  char attributes[6];
-  attribute_text(header.attributes, attributes);
+  char attributes[ENTRY_ATTR_LETTERS_SIZE];
+  entry_attribute_letters(header.attributes, attributes);
   const unsigned date = header.dos_date, time = header.dos_time;
   char line[160];
   snprintf(line, sizeof line, "%10lu %10lu  %-11s  %04u-%02u-%02u %02u:%02u:%02u  %s  ",

@@ -7,7 +7,6 @@
 #include "archive/executable_image.h"
 #include "foundation/failure.h"
 #include "foundation/path.h"
-#include "foundation/retry.h"
 
 namespace {
 
@@ -103,13 +102,12 @@ const char* se_build_output(const char* stub, const se_build_inputs& inputs, con
   uint32_t execute = os_get_attributes(stub);
   execute = execute == OS_ATTR_INVALID ? 0 : execute & OS_ATTR_EXECUTE;
   os_set_attributes(temporary, OS_ATTR_NORMAL | execute);
-  // A scanner looking at the new file holds it a moment: the move waits.
-  if (failure == nullptr && !file_replace_when_free(temporary, output)) {
-    failure_note_system();
+  if (failure != nullptr) {
+    os_file_delete(temporary);
+  } else if (file_commit_temporary(temporary, output) != 0) {
     failure_note_path(output);
     failure = "Error fixing self-extractor";
   }
-  if (failure != nullptr) os_file_delete(temporary);
   tell(note, nullptr);
   return failure;
 }

@@ -142,6 +142,33 @@ bool os_temp_file_name(const char* folder, const char* prefix, char* out, size_t
 // lookup of the extended query).
 bool os_disk_free_space(const char* path, double* bytes);
 
+// ---- the archive tool's view of its inputs (qpk only; own source files) ----
+enum os_path_kind { OS_PATH_MISSING, OS_PATH_FILE, OS_PATH_FOLDER, OS_PATH_LINKED_FOLDER, OS_PATH_OTHER };
+struct os_path_facts {
+  os_path_kind kind = OS_PATH_MISSING;
+  uint64_t size = 0;
+  int64_t modified = 0;  // seconds since 1970-01-01 UTC
+  // OS_ATTR_READONLY, _HIDDEN, _SYSTEM, _ARCHIVE; on POSIX OS_ATTR_EXECUTE when
+  // the owner may execute it, and OS_ATTR_PRIVATE when group or others may not
+  // read it (nor list or enter it, for a folder).
+  uint32_t attributes = 0;
+};
+// Facts of whatever is at the path; a symbolic link to a file counts as the
+// file, one to a folder as OS_PATH_LINKED_FOLDER (never descended, so no loops).
+os_path_facts os_path_facts_of(const char* path);
+// Calls visit once for each name in a folder, without "." and "..", in no
+// particular order; false when the folder cannot be read whole. Win32 gives a
+// name in the ANSI code page when that holds it exactly, else in UTF-8 (read
+// through the wide functions, as paths holding it are).
+bool os_folder_names(const char* folder, void (*visit)(const char* name, void* context), void* context);
+// True when both paths name the same existing file.
+bool os_same_file(const char* a, const char* b);
+// An entry name as the terminal shows it, cut to size bytes with its zero
+// (4 bytes per byte of the name and one more hold any). POSIX: UTF-8 as it
+// is, an ANSI name (from Windows) converted from Windows-1252. Win32: an ANSI
+// name as it is, a UTF-8 one converted to the console's code page.
+void os_shown_name(const char* name, char* out, size_t size);
+
 // ---- names in the ANSI code page ----
 // A name that is not UTF-8 is an ANSI name, as archives made on Windows hold:
 // Win32 reads it in the ANSI code page, POSIX as Windows-1252.
@@ -151,6 +178,23 @@ size_t os_ansi_char_size(const char* text);
 // The ANSI text as UTF-8 with its zero, into size bytes; false when it does
 // not fit or cannot be converted.
 bool os_ansi_to_utf8(const char* text, char* out, size_t size);
+
+// ---- the splash bitmap's sources (the bitmap loader's back-end) ----
+// 1: found, *data and *size set; 0: no such resource (always on POSIX, which
+// has none); -1: it exists but cannot be loaded.
+int os_bitmap_resource_find(void* module, const char* name, const void** data, uint32_t* size);
+// A bitmap file opened for reading with writing denied to others (Win32);
+// OS_NO_FILE when it cannot be opened.
+os_file os_bitmap_file_open(const char* name);
+// Reads up to count bytes; gives how many arrived (0 at the end or on error).
+uint32_t os_bitmap_file_read(os_file file, void* buffer, uint32_t count);
+// How many bytes are left to read from the position; 0 when unknown.
+uint32_t os_bitmap_file_left(os_file file);
+void os_bitmap_file_close(os_file file);
+// A zero-filled block for a bitmap file's contents that stays put (Win32:
+// locked global memory); none when there is no memory.
+void* os_bitmap_block_alloc(uint32_t size);
+void os_bitmap_block_free(void* block);
 
 // ---- memory (the pool's back-end) ----
 // Zero-filled, aligned to at least 4 bytes. Return 0 or ERROR_SYSTEM_MEMORY.

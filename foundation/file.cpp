@@ -8,6 +8,7 @@
 #include "foundation/failure.h"
 #include "foundation/module.h"
 #include "foundation/path.h"
+#include "foundation/retry.h"
 
 namespace {
 
@@ -179,6 +180,13 @@ int file_create_temporary(const char* beside, char* out, size_t size, file_handl
   }
   out[0] = '\0';
   return ERROR_FILE_OPEN;
+}
+
+int file_commit_temporary(const char* temporary, const char* target) {
+  if (file_replace_when_free(temporary, target)) return 0;
+  failure_note_system();
+  os_file_delete(temporary);
+  return ERROR_FILE_WRITE;
 }
 
 int dir_change(const char* path) {

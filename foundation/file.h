@@ -63,9 +63,17 @@ int file_close(file_handle handle);
 // (the status stays 0), never as a length that could pass for real.
 int file_size(file_handle handle, int* size);
 int file_exists(const char* name);
-// Creates a new, empty file with a name of its own in the folder of beside
-// (the file a caller means to replace with it, or to make by renaming it),
-// named into out (size bytes). 0 or ERROR_FILE_OPEN.
+// A file written whole or not at all: its data goes to a temporary file
+// beside its target, which is moved over the target only once complete, so
+// that a failure leaves no half-written file and an existing one as it was.
+// file_create_temporary makes a new, empty file with a name of its own in the
+// folder of beside (the file a caller means to replace with it, or to make by
+// renaming it), named into out (size bytes). 0 or ERROR_FILE_OPEN.
 int file_create_temporary(const char* beside, char* out, size_t size, file_handle* file,
                           uint32_t mode = FILE_MODE_NEW);
+// Moves the closed, finished temporary file over target (replacing a file, or
+// a symbolic link as itself), waiting a moment while a scanner holds either.
+// ERROR_FILE_WRITE when it cannot: the system's reason is noted and the
+// temporary file removed.
+int file_commit_temporary(const char* temporary, const char* target);
 int dir_change(const char* path);

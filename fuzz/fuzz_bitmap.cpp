@@ -10,8 +10,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "foundation/backend.h"
 #include "ui/bitmap.h"
-#include "ui/bitmap_io.h"
 
 namespace fs = std::filesystem;
 
@@ -89,6 +89,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   unsigned sum = 0;
   for (uint64_t i = 0, end = drawn_extent(bitmap, bits); i < end; ++i) sum += bytes[i];
   if (sum == 0xFFFFFFFFu) std::printf(" ");  // keeps the reads
-  bitmap_block_free(const_cast<void*>(bitmap));
+  os_bitmap_block_free(const_cast<void*>(bitmap));
   return 0;
 }

@@ -5,8 +5,8 @@
 
 #include <cstring>
 
+#include "foundation/backend.h"
 #include "foundation/pool.h"
-#include "ui/bitmap_io.h"
 
 namespace {
 
@@ -50,12 +50,12 @@ bool bitmap_fits(const void* bitmap, uint32_t size) {
 }
 
 int load_bitmap_file(const char* name, const void** out) {
-  intptr_t file = bitmap_file_open(name);
-  if (file == -1) return ERROR_BITMAP_NOT_FOUND;
+  os_file file = os_bitmap_file_open(name);
+  if (file == OS_NO_FILE) return ERROR_BITMAP_NOT_FOUND;
 
   unsigned char file_header[BITMAP_FILE_HEADER_SIZE];
-  if (bitmap_file_read(file, file_header, sizeof file_header) < sizeof file_header) {
-    bitmap_file_close(file);
+  if (os_bitmap_file_read(file, file_header, sizeof file_header) < sizeof file_header) {
+    os_bitmap_file_close(file);
     return ERROR_BITMAP_FILE_SHORT;
   }
   uint32_t file_size = read_u32(file_header + 2);
@@ -63,23 +63,23 @@ int load_bitmap_file(const char* name, const void** out) {
   // than the fields read from it.
   if (file_header[0] != 'B' || file_header[1] != 'M' ||
       file_size < BITMAP_FILE_HEADER_SIZE + BITMAP_INFO_HEADER_SIZE) {
-    bitmap_file_close(file);
+    os_bitmap_file_close(file);
     return ERROR_BITMAP_BAD_FORMAT;
   }
 
   uint32_t size = file_size - BITMAP_FILE_HEADER_SIZE;
   // A size field larger than the file is refused before its block is taken.
-  if (bitmap_file_left(file) < size) {
-    bitmap_file_close(file);
+  if (os_bitmap_file_left(file) < size) {
+    os_bitmap_file_close(file);
     return ERROR_BITMAP_FILE_SHORT;
   }
-  void* block = bitmap_block_alloc(size);
+  void* block = os_bitmap_block_alloc(size);
   if (block == nullptr) {
-    bitmap_file_close(file);
+    os_bitmap_file_close(file);
     return ERROR_SYSTEM_MEMORY;
   }
-  uint32_t got = bitmap_file_read(file, block, size);
-  bitmap_file_close(file);
+  uint32_t got = os_bitmap_file_read(file, block, size);
+  os_bitmap_file_close(file);
 
   int status = 0;
   if (got < size)
@@ -87,7 +87,7 @@ int load_bitmap_file(const char* name, const void** out) {
   else if (!bitmap_fits(block, size))
     status = ERROR_BITMAP_BAD_FORMAT;
   if (status != 0) {
-    bitmap_block_free(block);
+    os_bitmap_block_free(block);
     return status;
   }
   *out = block;
@@ -120,7 +120,7 @@ int ui_load_bitmap(void* module, const char* name, const void** out) {
   if (name == nullptr || out == nullptr) return ERROR_BITMAP_NOT_FOUND;
   const void* data = nullptr;
   uint32_t size = 0;
-  int found = bitmap_resource_find(module, name, &data, &size);
+  int found = os_bitmap_resource_find(module, name, &data, &size);
   if (found < 0) return ERROR_BITMAP_LOAD_FAILED;
   if (found == 0) return load_bitmap_file(name, out);
   if (!bitmap_fits(data, size)) return ERROR_BITMAP_BAD_FORMAT;

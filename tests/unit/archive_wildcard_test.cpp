@@ -1,7 +1,5 @@
-// The wildcard matcher and the attribute conversion.
+// The wildcard matcher.
 #include "archive/extract.h"
-#include "archive/layout.h"
-#include "foundation/backend.h"
 #include "gtest/gtest.h"
 
 namespace {
@@ -52,30 +50,6 @@ TEST(ArchiveWildcard, PartsMatchUpToTheFirstStar) {
   for (const auto& test : cases) {
     SCOPED_TRACE(std::string(test.pattern) + " against " + test.text);
     EXPECT_EQ(test.expected, wildcard_match_part(test.pattern, test.text));
-  }
-}
-
-TEST(ArchiveWildcard, EntryAttributesBecomeFileAttributes) {
-  struct {
-    uint32_t entry;
-    uint32_t system;
-  } cases[] = {
-      {0, 0},
-      {ENTRY_ATTR_READONLY, OS_ATTR_READONLY},
-      {ENTRY_ATTR_ARCHIVE, OS_ATTR_ARCHIVE},
-      {ENTRY_ATTR_HIDDEN, OS_ATTR_HIDDEN},
-      {ENTRY_ATTR_SYSTEM, OS_ATTR_SYSTEM},
-      {0x1E, OS_ATTR_READONLY | OS_ATTR_ARCHIVE | OS_ATTR_HIDDEN | OS_ATTR_SYSTEM},
-      {0x01 | 0x20 | 0x40 | 0x80000000, 0},
-#ifdef _WIN32
-      {ENTRY_ATTR_EXECUTE, 0},
-#else
-      {ENTRY_ATTR_EXECUTE | ENTRY_ATTR_READONLY, OS_ATTR_EXECUTE | OS_ATTR_READONLY},
-#endif
-  };
-  for (const auto& test : cases) {
-    SCOPED_TRACE(test.entry);
-    EXPECT_EQ(test.system, entry_attributes_to_system(test.entry));
   }
 }
 

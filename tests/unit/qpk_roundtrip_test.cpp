@@ -6,8 +6,8 @@
 
 #include "archive/access.h"
 #include "archive/extract.h"
+#include "foundation/backend.h"
 #include "tests/unit/qpk_support.h"
-#include "tools/qpk/platform.h"
 
 namespace fs = std::filesystem;
 
@@ -49,11 +49,11 @@ TEST(QpkRoundTrip, TheEngineExtractsWhatCreateStored) {
     SCOPED_TRACE(file.path);
     std::string extracted = (fs::path(scratch.path("out")) / file.path).string();
     EXPECT_EQ(file.content, read_file(extracted));
-    path_facts facts = path_facts_of(extracted.c_str());
+    os_path_facts facts = os_path_facts_of(extracted.c_str());
     EXPECT_EQ(file.modified - file.modified % 2, facts.modified) << "the time, as UTC, to the even second";
-    EXPECT_EQ(file.read_only, facts.read_only);
+    EXPECT_EQ(file.read_only, (facts.attributes & OS_ATTR_READONLY) != 0);
 #ifndef _WIN32
-    EXPECT_EQ(file.executable, facts.executable);
+    EXPECT_EQ(file.executable, (facts.attributes & OS_ATTR_EXECUTE) != 0);
 #endif
   }
 }

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
+#include "foundation/backend.h"
 #include "test_util.h"
 #include "ui/bitmap.h"
-#include "ui/bitmap_io.h"
 
 namespace {
 
@@ -55,7 +55,7 @@ TEST(UiBitmapBounds, RowSizesThatWrapPast64BitsAreRefused) {
     EXPECT_EQ(s.expected, ui_load_bitmap(nullptr, path.c_str(), &bitmap))
         << "a bitmap must be accepted only when every row it describes lies inside its 64-byte block";
     EXPECT_EQ(s.expected == 0, bitmap != nullptr);
-    if (bitmap != nullptr) bitmap_block_free(const_cast<void*>(bitmap));
+    if (bitmap != nullptr) os_bitmap_block_free(const_cast<void*>(bitmap));
   }
 }
 

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "foundation/backend.h"
 #include "foundation/pool.h"
 #include "test_util.h"
 #include "ui/bitmap.h"
-#include "ui/bitmap_io.h"
 #include "ui/center.h"
 
 namespace {
@@ -83,7 +83,7 @@ class UiBitmap : public ::testing::Test {
   }
   // The program keeps its one bitmap for its whole life; tests load many.
   ~UiBitmap() override {
-    for (const void* block : loaded) bitmap_block_free(const_cast<void*>(block));
+    for (const void* block : loaded) os_bitmap_block_free(const_cast<void*>(block));
   }
   scratch_dir dir;
   std::vector<const void*> loaded;
@@ -196,17 +196,17 @@ TEST_F(UiBitmap, AHugeSizeFieldIsRefusedBeforeAnyBlockIsTaken) {
 TEST(UiBitmapFile, WhatIsLeftToReadIsCountedFromThePosition) {
   scratch_dir dir;
   write_file(dir.path("ten.bin"), "0123456789");
-  intptr_t file = bitmap_file_open(dir.path("ten.bin").c_str());
+  os_file file = os_bitmap_file_open(dir.path("ten.bin").c_str());
   ASSERT_NE(-1, file);
-  EXPECT_EQ(10u, bitmap_file_left(file));
+  EXPECT_EQ(10u, os_bitmap_file_left(file));
   char first[4];
-  ASSERT_EQ(4u, bitmap_file_read(file, first, sizeof first));
-  EXPECT_EQ(6u, bitmap_file_left(file));
+  ASSERT_EQ(4u, os_bitmap_file_read(file, first, sizeof first));
+  EXPECT_EQ(6u, os_bitmap_file_left(file));
   char rest[6];
-  EXPECT_EQ(6u, bitmap_file_read(file, rest, sizeof rest)) << "asking must not move the position";
+  EXPECT_EQ(6u, os_bitmap_file_read(file, rest, sizeof rest)) << "asking must not move the position";
   EXPECT_EQ(0, memcmp(rest, "456789", 6));
-  EXPECT_EQ(0u, bitmap_file_left(file));
-  bitmap_file_close(file);
+  EXPECT_EQ(0u, os_bitmap_file_left(file));
+  os_bitmap_file_close(file);
 }
 
 TEST(UiBitmapBits, OnlyAFortyByteHeaderHasRows) {

@@ -1,5 +1,6 @@
 // What the log library needs from the platform: the clock, the log file's
 // path and an append of one whole line.
+// Its own sink, not foundation/backend.h: the library is built and loaded on its own.
 #pragma once
 
 #include <cstddef>

@@ -6,7 +6,6 @@
 #include "foundation/path.h"
 #include "tools/qpk/gather.h"
 #include "tools/qpk/pending_files.h"
-#include "tools/qpk/platform.h"
 
 archive_output::~archive_output() {
   if (file_ != NO_FILE) file_close(file_);
@@ -85,8 +84,9 @@ std::string archive_output::commit() {
   file_ = NO_FILE;
   if (!problem.empty()) return problem;
   if (!cut) return "cannot set the archive's length";
-  if (!replace_file(temporary_.c_str(), target_.c_str())) return "cannot move the finished archive into place";
+  // Moved into place, or removed when it cannot be.
+  const bool moved = file_commit_temporary(temporary_.c_str(), target_.c_str()) == 0;
   temporary_.clear();
   pending_set(PENDING_ARCHIVE_OUTPUT, nullptr);
-  return "";
+  return moved ? "" : "cannot move the finished archive into place";
 }

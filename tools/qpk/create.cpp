@@ -8,8 +8,10 @@
 #include <memory>
 #include <thread>
 
+#include "archive/attributes.h"
 #include "archive/layout.h"
 #include "archive/pump.h"
+#include "foundation/file.h"
 #include "tools/qpk/archive_output.h"
 #include "tools/qpk/commands.h"
 #include "tools/qpk/compressor.h"
@@ -32,55 +34,38 @@ struct entry_progress {
   uint32_t stored = 0;
 };
 
+// A file read from start to end through the file layer. Reads at offsets:
+// they tell a file that ended early (ERROR_FILE_END) from one that could not
+// be read.
 class input_reader {
  public:
   ~input_reader() { close(); }
   bool open(const std::string& path) {
     close();
-    if (os_file_open(path.c_str(), OS_OPEN_READ, &file_)) return true;
+    offset_ = 0;
+    if (file_open(path.c_str(), &file_, FILE_MODE_READ) == 0) return true;
     file_ = NO_FILE;
     return false;
   }
   void close() {
-    if (file_ != NO_FILE) os_file_close(file_);
+    if (file_ != NO_FILE) file_close(file_);
     file_ = NO_FILE;
   }
-  // Reads up to size bytes; false on a read failure.
-  bool read(uint8_t* buffer, uint32_t size, uint32_t* done) {
-    *done = 0;
-    while (*done < size) {
-      uint32_t got = 0;
-      if (!os_file_read(file_, buffer + *done, size - *done, &got)) return false;
-      if (got == 0) break;
-      *done += got;
-    }
-    return true;
-  }
-  // True when the file has exactly size bytes left to read into buffer.
+  // True when the file has size bytes more to read into buffer.
   bool read_exactly(uint8_t* buffer, uint32_t size) {
-    uint32_t done = 0;
-    return read(buffer, size, &done) && done == size;
+    if (file_read_at(file_, offset_, buffer, size) != 0) return false;
+    offset_ += size;
+    return true;
   }
   bool at_end() {
     uint8_t probe = 0;
-    uint32_t done = 0;
-    return read(&probe, 1, &done) && done == 0;
+    return file_read_at(file_, offset_, &probe, 1) == ERROR_FILE_END;
   }
 
  private:
   file_handle file_ = NO_FILE;
+  uint32_t offset_ = 0;
 };
-
-uint32_t entry_attributes(const path_facts& facts) {
-  uint32_t attributes = 0;
-  if (facts.read_only) attributes |= ENTRY_ATTR_READONLY;
-  if (facts.archive) attributes |= ENTRY_ATTR_ARCHIVE;
-  if (facts.hidden) attributes |= ENTRY_ATTR_HIDDEN;
-  if (facts.system) attributes |= ENTRY_ATTR_SYSTEM;
-  if (facts.executable) attributes |= ENTRY_ATTR_EXECUTE;
-  if (facts.private_to_owner) attributes |= ENTRY_ATTR_PRIVATE;
-  return attributes;
-}
 
 const char CHANGED[] = "the file changed while it was being read";
 
@@ -207,7 +192,7 @@ class archive_builder {
     header.method = METHOD_DEFLATED;
     header.content_size = entry_.content;
     header.stored_size = entry_.stored;
-    header.attributes = entry_attributes(input.facts);
+    header.attributes = entry_attributes_from_system(input.facts.attributes);
     uint32_t end = output_->position();
     return check(output_->seek(entry_.header_at), archive_) &&
            check(output_->write(&header, sizeof header), archive_) && check(output_->seek(end), archive_);

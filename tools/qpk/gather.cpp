@@ -15,14 +15,14 @@ namespace {
 
 struct gather_context {
   const std::string& archive;
-  path_facts archive_facts;  // taken once: only a file of its size can be it
+  os_path_facts archive_facts;  // taken once: only a file of its size can be it
   const std::vector<std::string>& excludes;
   std::vector<input_file>* files;
   std::ostream& err;
   bool good = true;  // false once any problem was reported
 };
 
-// Win32 gives a name the ANSI code page cannot hold in UTF-8 (platform.h):
+// Win32 gives a name the ANSI code page cannot hold in UTF-8 (os_folder_names):
 // joined with such a name, an ANSI text is made UTF-8 too, so that a path or
 // a stored name is in one encoding. POSIX names are bytes and stay so.
 std::string in_one_encoding(const std::string& text, const std::string& other) {
@@ -43,7 +43,9 @@ std::string join_name(const std::string& prefix, const std::string& name) {
   return prefix.empty() ? name : in_one_encoding(prefix, name) + '\\' + in_one_encoding(name, prefix);
 }
 
-bool is_folder(path_kind kind) { return kind == path_kind::folder || kind == path_kind::linked_folder; }
+bool is_folder(os_path_kind kind) { return kind == OS_PATH_FOLDER || kind == OS_PATH_LINKED_FOLDER; }
+
+bool is_private(const os_path_facts& facts) { return (facts.attributes & OS_ATTR_PRIVATE) != 0; }
 
 // Problems are reported as they are found and the walk goes on, so that one
 // run names everything a tree needs left out.
@@ -72,40 +74,42 @@ bool storable(gather_context& context, const std::string& path, const std::strin
   return false;
 }
 
-void add_file(gather_context& context, const std::string& path, const std::string& name, const path_facts& facts) {
+void add_file(gather_context& context, const std::string& path, const std::string& name, const os_path_facts& facts) {
   // Never store the archive in itself.
-  const path_facts& archive = context.archive_facts;
-  if (archive.kind == path_kind::file && archive.size == facts.size && same_file(path.c_str(), context.archive.c_str()))
+  const os_path_facts& archive = context.archive_facts;
+  if (archive.kind == OS_PATH_FILE && archive.size == facts.size && os_same_file(path.c_str(), context.archive.c_str()))
     return;
   if (const char* problem = file_size_problem(facts.size)) return fail(context, path, problem + exclude_hint(name));
   context.files->push_back({path, name, facts});
 }
 
+void add_name(const char* name, void* names) { static_cast<std::vector<std::string>*>(names)->push_back(name); }
+
 // Files in a private folder are private too: on extraction no folder keeps
 // them from others.
 void add_folder(gather_context& context, const std::string& folder, const std::string& prefix, bool in_private) {
   std::vector<std::string> names;
-  if (!folder_names(folder.c_str(), &names)) return fail(context, folder, "the folder cannot be read");
+  if (!os_folder_names(folder.c_str(), add_name, &names)) return fail(context, folder, "the folder cannot be read");
   std::sort(names.begin(), names.end());
   for (const std::string& name : names) {
     std::string path = join_path(folder, name);
     std::string stored = join_name(prefix, name);
-    path_facts facts = path_facts_of(path.c_str());
+    os_path_facts facts = os_path_facts_of(path.c_str());
     // Left out before any check: an excluded name may be one no archive can hold.
     if (name_excluded(context.excludes, stored, is_folder(facts.kind))) continue;
-    facts.private_to_owner = facts.private_to_owner || in_private;
+    if (in_private) facts.attributes |= OS_ATTR_PRIVATE;
     switch (facts.kind) {
-      case path_kind::file:
+      case OS_PATH_FILE:
         if (storable(context, path, name, stored)) add_file(context, path, stored, facts);
         break;
-      case path_kind::folder:
-        if (storable(context, path, name, stored)) add_folder(context, path, stored, facts.private_to_owner);
+      case OS_PATH_FOLDER:
+        if (storable(context, path, name, stored)) add_folder(context, path, stored, is_private(facts));
         break;
-      case path_kind::linked_folder:
+      case OS_PATH_LINKED_FOLDER:
         context.err << "qpk: " << path << ": skipped: a link to a folder is not followed\n";
         break;
-      case path_kind::missing:
-      case path_kind::other:
+      case OS_PATH_MISSING:
+      case OS_PATH_OTHER:
         context.err << "qpk: " << path << ": skipped: not a regular file\n";
         break;
     }
@@ -166,28 +170,28 @@ std::string stored_base_name(const std::string& path) {
 
 bool gather_inputs(const std::vector<std::string>& paths, const std::string& archive,
                    const create_settings& settings, std::vector<input_file>* files, std::ostream& err) {
-  gather_context context{archive, path_facts_of(archive.c_str()), settings.excludes, files, err};
+  gather_context context{archive, os_path_facts_of(archive.c_str()), settings.excludes, files, err};
   for (const std::string& path : paths) {
-    path_facts facts = path_facts_of(path.c_str());
+    os_path_facts facts = os_path_facts_of(path.c_str());
     std::string base = stored_base_name(path);
     // A missing path is a mistake even when a pattern would have left it out.
-    if (facts.kind != path_kind::missing && !base.empty() &&
+    if (facts.kind != OS_PATH_MISSING && !base.empty() &&
         name_excluded(settings.excludes, base, is_folder(facts.kind)))
       continue;
     switch (facts.kind) {
-      case path_kind::file:
+      case OS_PATH_FILE:
         if (storable(context, path, base, base)) add_file(context, path, base, facts);
         break;
-      case path_kind::folder:
-      case path_kind::linked_folder:  // named by the user, so followed
+      case OS_PATH_FOLDER:
+      case OS_PATH_LINKED_FOLDER:  // named by the user, so followed
         // "." and roots go to the top of the archive, with no name to check.
         if (base.empty() || storable(context, path, base, base))
-          add_folder(context, path, base, facts.private_to_owner);
+          add_folder(context, path, base, is_private(facts));
         break;
-      case path_kind::missing:
+      case OS_PATH_MISSING:
         fail(context, path, "no such file or folder");
         break;
-      case path_kind::other:
+      case OS_PATH_OTHER:
         fail(context, path, "not a regular file or folder");
         break;
     }

@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "foundation/backend.h"
 #include "tools/qpk/commands.h"
-#include "tools/qpk/platform.h"
 
 struct input_file {
   std::string path;  // where to read it
   std::string name;  // the stored entry name, "\"-separated
-  path_facts facts;
+  os_path_facts facts;
 };
 
 // The largest file and archive the format can hold: positions are seeked with

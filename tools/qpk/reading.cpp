@@ -5,8 +5,8 @@
 
 #include "archive/archive_report.h"
 #include "archive/layout.h"
+#include "foundation/backend.h"
 #include "tools/qpk/commands.h"
-#include "tools/qpk/platform.h"
 
 namespace {
 
@@ -30,13 +30,6 @@ void write_stream(void* context, int stream, const char* text) {
   (stream == REPORT_OUT ? both->out : both->err) << text;
 }
 
-void show_name(const char* name, char* out, size_t size) {
-  const std::string shown = shown_name(name);
-  const size_t length = shown.size() < size ? shown.size() : size - 1;
-  shown.copy(out, length);
-  out[length] = '\0';
-}
-
 // Opens the file and runs the report on it, its text to out and its problems
 // to err as "qpk: FILE: PROBLEM"; the command's exit status (0 or 1).
 int run_report(const std::string& file, int (*report)(const archive_file*, const report_output&), std::ostream& out,
@@ -49,7 +42,7 @@ int run_report(const std::string& file, int (*report)(const archive_file*, const
   }
   streams both{out, err};
   const std::string subject = "qpk: " + file;
-  status = report(&archive, {write_stream, &both, subject.c_str(), show_name});
+  status = report(&archive, {write_stream, &both, subject.c_str(), os_shown_name});
   archive_file_close(&archive);
   return status;
 }

@@ -6,11 +6,11 @@
 
 #include "archive/self_extractor_build.h"
 #include "driver/options.h"
+#include "foundation/backend.h"
 #include "foundation/failure.h"
 #include "foundation/path.h"
 #include "tools/qpk/commands.h"
 #include "tools/qpk/pending_files.h"
-#include "tools/qpk/platform.h"
 #include "tools/qpk/sfx_stub.h"
 
 namespace {
@@ -62,7 +62,7 @@ bool named_qpk(const std::string& path) {
 // which the build then refuses as the builder does) or is named .qpk, so
 // that a damaged archive is refused rather than stored in a new one.
 bool is_archive(const std::string& path) {
-  if (path_facts_of(path.c_str()).kind != path_kind::file) return false;
+  if (os_path_facts_of(path.c_str()).kind != OS_PATH_FILE) return false;
   if (named_qpk(path)) return true;
   file_handle file = NO_FILE;
   if (file_open(path.c_str(), &file, FILE_MODE_READ) != 0) return false;
@@ -144,7 +144,7 @@ int qpk_sfx(const sfx_settings& settings, const std::vector<std::string>& words,
   if (options_record(&block) < 0) return refuse(err, "ERROR: Option too long", "");
   const std::string stub = sfx_stub_path(settings);
   if (stub.empty()) return refuse(err, "cannot tell where qpk itself is, so where its builder is", "");
-  if (path_facts_of(stub.c_str()).kind == path_kind::missing) {
+  if (os_path_facts_of(stub.c_str()).kind == OS_PATH_MISSING) {
     err << "qpk: " << stub << ": no builder program here" << stub_hint(settings.source) << '\n';
     return 1;
   }

@@ -1,4 +1,4 @@
-// The bitmap loader's POSIX back-end: there are no resources, so a bitmap
+// POSIX back-end of the bitmap loader: there are no resources, so a bitmap
 // always comes from a file.
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,13 +7,13 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "ui/bitmap_io.h"
+#include "foundation/backend.h"
 
-int bitmap_resource_find(void*, const char*, const void**, uint32_t*) { return 0; }
+int os_bitmap_resource_find(void*, const char*, const void**, uint32_t*) { return 0; }
 
-intptr_t bitmap_file_open(const char* name) { return open(name, O_RDONLY | O_CLOEXEC); }
+os_file os_bitmap_file_open(const char* name) { return open(name, O_RDONLY | O_CLOEXEC); }
 
-uint32_t bitmap_file_read(intptr_t file, void* buffer, uint32_t count) {
+uint32_t os_bitmap_file_read(os_file file, void* buffer, uint32_t count) {
   uint32_t done = 0;
   while (done < count) {
     ssize_t got = read(static_cast<int>(file), static_cast<char*>(buffer) + done, count - done);
@@ -24,7 +24,7 @@ uint32_t bitmap_file_read(intptr_t file, void* buffer, uint32_t count) {
   return done;
 }
 
-uint32_t bitmap_file_left(intptr_t file) {
+uint32_t os_bitmap_file_left(os_file file) {
   struct stat info;
   off_t position = lseek(static_cast<int>(file), 0, SEEK_CUR);
   if (position < 0 || fstat(static_cast<int>(file), &info) != 0 || info.st_size <= position) return 0;
@@ -32,8 +32,8 @@ uint32_t bitmap_file_left(intptr_t file) {
   return left > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(left);
 }
 
-void bitmap_file_close(intptr_t file) { close(static_cast<int>(file)); }
+void os_bitmap_file_close(os_file file) { close(static_cast<int>(file)); }
 
-void* bitmap_block_alloc(uint32_t size) { return calloc(size, 1); }
+void* os_bitmap_block_alloc(uint32_t size) { return calloc(size, 1); }
 
-void bitmap_block_free(void* block) { free(block); }
+void os_bitmap_block_free(void* block) { free(block); }
