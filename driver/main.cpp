@@ -63,10 +63,8 @@ bool asks_for_version(int argc, char** argv) { return argc == 2 && strcmp(argv[1
 bool damaged_self_extractor(const char* path) {
   file_handle file = NO_FILE;
   if (file_open(path, &file, FILE_MODE_READ) != 0) return false;
-  uint32_t image_end = 0;
-  int size = 0;
-  file_size(file, &size);
-  bool damaged = executable_image_end(file, &image_end) == 0 && size > 0 && static_cast<uint32_t>(size) > image_end;
+  uint32_t appended = 0;
+  bool damaged = executable_bytes_past_image(file, &appended) == 0 && appended > 0;
   file_close(file);
   return damaged;
 }
