@@ -53,16 +53,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   status = options_parse(&options, count + 1, argv);
   if (status > 0) fail("options_parse gave a positive status");
 
-  for (int index = 0; index < OPTION_COUNT; ++index) {
-    static const char* const words[] = {"q1", "q2", "nopath", "e", "y", "n", "deleteafter", "forcedeleteprompt",
-                                        "nosplash", "nosplashonextract", "nostatus", "name",
-                                        "destinationdirectory"};
+  for (const option_definition& option : OPTION_DEFINITIONS) {
     auto parameter = std::make_unique<char[]>(OPTION_PARAMETER_SIZE);
-    if (option_parameter(options, words[index], parameter.get()) >= 0 &&
+    if (option_parameter(options, option.word, parameter.get()) >= 0 &&
         std::memchr(parameter.get(), 0, OPTION_PARAMETER_SIZE) == nullptr) {
       fail("a parameter without its zero");
     }
-    (void)option_is_set(options, words[index]);
+    (void)option_is_set(options, option.word);
   }
   const int positionals = positional_count(options);
   if (positionals < 0 || positionals > count) fail("more positional words than words");

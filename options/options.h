@@ -42,7 +42,8 @@ struct option_state {
   const char* stopped_at = "";  // the word the latest parse stopped at
 };
 
-extern const char USAGE_TEXT[];
+// The builder's usage text, one line per option of the table.
+extern const char* const USAGE_TEXT;
 
 // Splits text in place into at most capacity words stored from words[0];
 // gives the count. ERROR_TOO_MANY_WORDS when there are more (the count then

@@ -151,7 +151,7 @@ TEST_F(OptionsParse, ParameterQueries) {
 }
 
 TEST_F(OptionsParse, SearchOrderIsTheFixedTable) {
-  const char* order[OPTION_COUNT] = {"q1", "q2", "nopath", "e", "y", "n", "deleteafter", "forcedeleteprompt",
+  const char* order[OPTION_COUNT] = {"q1", "q2", "nopath", "y", "n", "deleteafter", "forcedeleteprompt", "e",
                                      "nosplash", "nosplashonextract", "nostatus", "name", "destinationdirectory"};
   for (int i = 0; i < OPTION_COUNT; ++i) EXPECT_EQ(i, option_find(order[i])) << order[i];
   for (const char* missing : {"E", "nopat", "nopathx", "", "/nopath"}) EXPECT_EQ(-1, option_find(missing)) << missing;

@@ -162,3 +162,14 @@ TEST(QpkSfx, StubChoicesAreUsageErrorsWhenTheyClash) {
     EXPECT_FALSE(path_exists(data.scratch.path("o")));
   }
 }
+
+TEST(QpkSfx, UsageListsTheBuilderOptionsTheBlockKeeps) {
+  const command_result help = run_qpk({"--help"});
+  ASSERT_EQ(0, help.status);
+  EXPECT_NE(std::string::npos,
+            help.out.find("\n\nsfx takes the builder's options with / or - (/q1 /q2 /nopath /y /n /deleteafter\n"
+                          "/forcedeleteprompt /e COMMAND /nosplashonextract /nostatus /name NAME\n"
+                          "/destinationdirectory DIR), with the builder's checks and limits. One input\n"
+                          "that holds an archive or is named .qpk is the archive itself.\n\nlist shows"))
+      << help.out;
+}
