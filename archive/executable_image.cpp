@@ -154,3 +154,14 @@ int pe_security_find(file_handle file, pe_security_directory* directory) {
 int executable_image_end(file_handle file, uint32_t* end) { return image_end(file, true, end); }
 
 int executable_image_unsigned_end(file_handle file, uint32_t* end) { return image_end(file, false, end); }
+
+int executable_bytes_past_image(file_handle file, uint32_t* count) {
+  int size = 0;
+  int status = file_size(file, &size);
+  if (status == 0 && size < 0) status = ERROR_ARCHIVE_SIGNATURE;  // a size the file layer cannot give
+  uint32_t end = 0;
+  if (status == 0) status = executable_image_end(file, &end);
+  if (status != 0) return status;
+  *count = static_cast<uint32_t>(size) > end ? static_cast<uint32_t>(size) - end : 0;
+  return 0;
+}

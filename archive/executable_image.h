@@ -38,3 +38,9 @@ int executable_image_end(file_handle file, uint32_t* end);
 // The same end with no certificate table counted: where the image ended
 // before it was signed.
 int executable_image_unsigned_end(file_handle file, uint32_t* end);
+
+// How many bytes follow the program's image, as executable_image_end draws
+// it: 0 when nothing is appended. 0 and *count set; ERROR_ARCHIVE_SIGNATURE
+// when the file is no PE or ELF file or its size cannot be had. Moves the
+// file's position.
+int executable_bytes_past_image(file_handle file, uint32_t* count);

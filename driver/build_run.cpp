@@ -9,10 +9,10 @@
 #include "archive/option_table.h"
 #include "archive/self_extractor_build.h"
 #include "driver/driver.h"
-#include "driver/options.h"
 #include "foundation/failure.h"
 #include "foundation/file.h"
 #include "generated/version.h"
+#include "options/options.h"
 #include "ui/ui.h"
 
 namespace {
@@ -32,9 +32,9 @@ struct path_parts {
 // that exists). The output takes ".exe" on Win32; on POSIX a named output
 // keeps the name given, since nothing there runs a program by its extension.
 // A name that does not fit is noted as the failure's path.
-bool name_files(int count, char* archive, char* output) {
+bool name_files(const option_state& options, int count, char* archive, char* output) {
   char second[PATH_SIZE] = "";
-  if (positional_get(0, archive) < 0 || (count == 2 && positional_get(1, second) < 0)) return false;
+  if (positional_get(options, 0, archive) < 0 || (count == 2 && positional_get(options, 1, second) < 0)) return false;
   path_parts parts;
   if (!path_split(archive, parts.drive, parts.dir, parts.name, parts.ext)) return false;
   if (parts.ext[0] == '\0') {
@@ -74,10 +74,10 @@ bool is_folder(const char* path) {
 // A folder where the archive belongs: the builder takes archives only, while
 // qpk packs a folder into a self-extractor in one step, which the message
 // shows with the words given. True when the run is refused.
-bool refuse_folder(int count, const char* archive) {
+bool refuse_folder(const option_state& options, int count, const char* archive) {
   char word[PATH_SIZE];
   char output[PATH_SIZE] = "OUTPUT";
-  if (positional_get(0, word) < 0 || (count == 2 && positional_get(1, output) < 0)) return false;
+  if (positional_get(options, 0, word) < 0 || (count == 2 && positional_get(options, 1, output) < 0)) return false;
   if (!is_folder(archive) && (file_exists(archive) == 0 || !is_folder(word))) return false;
   static char quoted[2][SHELL_WORD_SIZE];  // too large for the stack together
   static char text[PATH_SIZE + sizeof quoted + 128];
@@ -116,9 +116,9 @@ void show_usage(bool asked) {
 #endif
 }
 
-int build_run(int argc, char** argv) {
-  if (!option_is_set("nosplash")) ui_notify(EVENT_SPLASH, "QPK2EXE V" QPK_VERSION_SHORT);
-  int count = positional_count();
+int build_run(const option_state& options, int argc, char** argv) {
+  if (!option_is_set(options, "nosplash")) ui_notify(EVENT_SPLASH, "QPK2EXE V" QPK_VERSION_SHORT);
+  int count = positional_count(options);
   if (count == 0 || count > 2) {
     show_usage(argc == 1);
     // Asked for with an empty command line, the usage text is the whole job;
@@ -128,7 +128,7 @@ int build_run(int argc, char** argv) {
   char archive[PATH_SIZE];
   char output[PATH_SIZE];
   failure_clear();
-  bool fits = name_files(count, archive, output);
+  bool fits = name_files(options, count, archive, output);
   if (fits && !os_full_path(output, g_target_path, sizeof g_target_path)) {
     failure_note_system();
     failure_note_path(output);
@@ -140,11 +140,11 @@ int build_run(int argc, char** argv) {
     return EXIT_STATUS_FAILURE;
   }
 #ifndef _WIN32
-  if (refuse_folder(count, archive) || refuse_folder_output(output)) return EXIT_STATUS_FAILURE;
+  if (refuse_folder(options, count, archive) || refuse_folder_output(output)) return EXIT_STATUS_FAILURE;
 #endif
   ui_notify(EVENT_OUTPUT_FILE, g_target_path);
   option_block block;
-  g_run_status = options_record(&block);
+  g_run_status = options_record(options, &block);
   if (g_run_status < 0) {
     ui_notify(EVENT_MESSAGE, OPTION_TOO_LONG_TEXT);
     return EXIT_STATUS_FAILURE;

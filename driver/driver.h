@@ -11,6 +11,8 @@
 #include "foundation/file.h"
 #include "foundation/path.h"
 
+struct option_state;  // options/options.h
+
 // The program's own path does not fit its PATH_SIZE buffer.
 constexpr int ERROR_PROGRAM_PATH_TOO_LONG = -8008;
 // A text assembled by the driver (a command line, a path) does not fit.
@@ -59,8 +61,9 @@ int driver_run(int argc, char** argv);
 // The runs return the exit status: EXIT_STATUS_SUCCESS only when the builder
 // wrote its output, or the self-extractor extracted everything and launched
 // its command (whose own non-zero status, when the run waited for it, is
-// returned instead); EXIT_STATUS_FAILURE otherwise.
-int build_run(int argc, char** argv);
+// returned instead); EXIT_STATUS_FAILURE otherwise. Both take the command
+// line's parse from the options.
+int build_run(const option_state& options, int argc, char** argv);
 
 // What the person starting a self-extractor asked for beyond its recorded
 // options: on Linux through its own long options (driver/own_options.h); on
@@ -78,7 +81,7 @@ struct extraction_choices {
   int overwrite_answer = -1;  // 1 or 0 answers every overwrite question; -1 asks
 };
 
-int extraction_run(int argc, char** argv, const extraction_choices& choices);
+int extraction_run(const option_state& options, int argc, char** argv, const extraction_choices& choices);
 
 // The recording callback of an extraction that deletes afterwards.
 int record_extracted_path(unsigned event, const char* text);

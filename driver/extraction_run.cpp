@@ -8,11 +8,11 @@
 #include "archive/layout.h"
 #include "archive/option_table.h"
 #include "driver/driver.h"
-#include "driver/options.h"
 #include "foundation/failure.h"
 #include "foundation/file.h"
 #include "foundation/log.h"
 #include "foundation/work_crew.h"
+#include "options/options.h"
 #include "ui/ui.h"
 
 namespace {
@@ -138,7 +138,7 @@ int run_command(const char* command, int argc, char** argv, uint32_t flags, bool
 
 }  // namespace
 
-int extraction_run(int argc, char** argv, const extraction_choices& choices) {
+int extraction_run(const option_state& options, int argc, char** argv, const extraction_choices& choices) {
   LOG_MESSAGE(LOG_INFO, "Extracting...");
   option_block block;
   const archive_file* own = archive_current();
@@ -159,9 +159,9 @@ int extraction_run(int argc, char** argv, const extraction_choices& choices) {
   if (!choices.launch) flags &= ~SEF_DELETE_AFTER;
 
   char destination[PATH_SIZE] = ".";
-  if (positional_count() > 0) {
+  if (positional_count(options) > 0) {
     flags &= ~SEF_DELETE_AFTER;
-    if (positional_get(0, destination) < 0) destination[0] = '\0';
+    if (positional_get(options, 0, destination) < 0) destination[0] = '\0';
   }
   if (texts.destination[0] != '\0') {
     flags &= ~SEF_DELETE_AFTER;

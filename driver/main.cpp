@@ -10,12 +10,12 @@
 #include "archive/executable_image.h"
 #include "archive/layout.h"
 #include "driver/driver.h"
-#include "driver/options.h"
 #include "driver/own_options.h"
 #include "foundation/foundation.h"
 #include "foundation/log.h"
 #include "foundation/module.h"
 #include "generated/version.h"
+#include "options/options.h"
 #include "ui/ui.h"
 
 namespace {
@@ -40,7 +40,6 @@ void start_up() {
 }
 
 void shut_down() {
-  options_free();
   ui_term();
   LOG_MESSAGE(LOG_INFO, "Exiting...");
   foundation_term();
@@ -63,10 +62,8 @@ bool asks_for_version(int argc, char** argv) { return argc == 2 && strcmp(argv[1
 bool damaged_self_extractor(const char* path) {
   file_handle file = NO_FILE;
   if (file_open(path, &file, FILE_MODE_READ) != 0) return false;
-  uint32_t image_end = 0;
-  int size = 0;
-  file_size(file, &size);
-  bool damaged = executable_image_end(file, &image_end) == 0 && size > 0 && static_cast<uint32_t>(size) > image_end;
+  uint32_t appended = 0;
+  bool damaged = executable_bytes_past_image(file, &appended) == 0 && appended > 0;
   file_close(file);
   return damaged;
 }
@@ -104,18 +101,20 @@ void report_unknown_own_path() {
 int driver_run(int argc, char** argv) {
   os_library_search_restrict();
   start_up();
-  if (options_init() < 0) ui_report_error(ERROR_OPTION_STORE, "Fatal Error");
+  option_state options;
+  if (options_init(&options) < 0) ui_report_error(ERROR_OPTION_STORE, "Fatal Error");
   // The program's own file carrying an archive makes it a self-extractor.
   const bool self_extractor = archive_open(argv[0], ARCHIVE_OPEN_READ) == 0;
   extraction_choices choices;
   int status = g_command_line_status;
 #ifdef _WIN32
-  if (status == 0) status = options_parse(argc, argv);
+  if (status == 0) status = options_parse(&options, argc, argv);
 #else
   // A Linux self-extractor takes long options of its own.
-  if (status == 0) status = self_extractor ? own_options_parse(&argc, argv, &choices) : options_parse(argc, argv);
+  if (status == 0) status = self_extractor ? own_options_parse(&options, &argc, argv, &choices)
+                                           : options_parse(&options, argc, argv);
 #endif
-  ui_set_status_allowed(option_is_set("nostatus") == 0);
+  ui_set_status_allowed(option_is_set(options, "nostatus") == 0);
   if (argv[0][0] == '\0') report_unknown_own_path();
   // Only the builder may take the log library from beside itself: a
   // self-extractor lies where others can drop one.
@@ -136,12 +135,13 @@ int driver_run(int argc, char** argv) {
     exit_status = own_action_run(choices.action, argv[0]);
 #endif
   } else if (self_extractor) {
-    exit_status = extraction_run(argc, argv, choices);
+    exit_status = extraction_run(options, argc, argv, choices);
   } else if (damaged_self_extractor(argv[0])) {
     ui_report_error(ERROR_OPTION_BLOCK, DAMAGED_SELF_EXTRACTOR_TEXT);
   } else {
-    exit_status = build_run(argc, argv);
+    exit_status = build_run(options, argc, argv);
   }
+  options_free(&options);
   shut_down();
   return exit_status;
 }

@@ -8,11 +8,11 @@
 
 #include "archive/access.h"
 #include "archive/archive_report.h"
-#include "driver/options.h"
 #include "foundation/backend.h"
 #include "foundation/failure.h"
 #include "foundation/text_encoding.h"
 #include "generated/version.h"
+#include "options/options.h"
 
 namespace {
 
@@ -107,14 +107,14 @@ int take_option(int argc, char** argv, int* index, extraction_choices* choices, 
 }
 
 // The destination --target names, in the place of a destination word.
-int take_target(const char* target) {
-  if (positional_count() > 0)
+int take_target(option_state* options, const char* target) {
+  if (positional_count(*options) > 0)
     return refuse("--target and a destination word cannot both be given: --target ", target, "");
   if (strlen(target) >= PATH_SIZE) {
     failure_note_too_long(target);
     return ERROR_WORD_TOO_LONG;
   }
-  return positional_add(target) == 0 ? 0 : refuse("The destination cannot be kept: ", target, "");
+  return positional_add(options, target) == 0 ? 0 : refuse("The destination cannot be kept: ", target, "");
 }
 
 void write_file(void*, int stream, const char* text) { fputs(text, stream == REPORT_OUT ? stdout : stderr); }
@@ -126,7 +126,7 @@ void show_name(const char* name, char* out, size_t size) {
 
 }  // namespace
 
-int own_options_parse(int* argc, char** argv, extraction_choices* choices) {
+int own_options_parse(option_state* options, int* argc, char** argv, extraction_choices* choices) {
   const int count = *argc;
   int end = count;  // where "--" stands
   for (int i = 1; i < count && end == count; ++i) {
@@ -152,9 +152,9 @@ int own_options_parse(int* argc, char** argv, extraction_choices* choices) {
   // A report or the version is all such a run does: other words would be
   // silently left undone.
   if (action != nullptr && count != 2) return refuse("", action, " takes no other words");
-  int status = options_parse(kept, argv);
-  if (status == ERROR_INVALID_OPTION) return refuse_unknown(options_stopped_at(), argv[0]);
-  if (status == 0 && target != nullptr) status = take_target(target);
+  int status = options_parse(options, kept, argv);
+  if (status == ERROR_INVALID_OPTION) return refuse_unknown(options_stopped_at(*options), argv[0]);
+  if (status == 0 && target != nullptr) status = take_target(options, target);
   if (status < 0) return status;
   for (int i = end + 1; i < count; ++i) argv[kept++] = argv[i];
   *argc = kept;

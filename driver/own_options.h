@@ -10,13 +10,13 @@
 constexpr int ERROR_OWN_OPTION = -8010;
 
 // Sorts the words of argv (argc of them, entry 0 the program): the long
-// options into *choices; the words before "--" through options_parse (the
-// first positional word is the destination); --target DIR as that
+// options into *choices; the words before "--" through options_parse into
+// *options (the first positional word is the destination); --target DIR as that
 // destination. Leaves in argv, from entry 1, the words the recorded command
 // receives: those before "--" that are no long option, then every word after
 // it; *argc counts them with entry 0. 0, a status of options_parse, or
 // ERROR_OWN_OPTION, ERROR_WORD_TOO_LONG (a --target past PATH_SIZE).
-int own_options_parse(int* argc, char** argv, extraction_choices* choices);
+int own_options_parse(option_state* options, int* argc, char** argv, extraction_choices* choices);
 
 // Carries out an action other than OWN_EXTRACT for the self-extractor at
 // path: the help or the version on standard output (exit status 0), or the

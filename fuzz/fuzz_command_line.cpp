@@ -8,8 +8,8 @@
 #include <cstring>
 #include <memory>
 
-#include "driver/options.h"
 #include "foundation/path.h"
+#include "options/options.h"
 
 namespace {
 
@@ -48,31 +48,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (status != 0 && status != ERROR_TOO_MANY_WORDS) fail("unexpected split status");
   check_words(text.get(), length, argv + 1, count);
 
-  options_reset();
-  if (options_init() != 0) fail("options_init refused");
-  status = options_parse(count + 1, argv);
+  option_state options;
+  if (options_init(&options) != 0) fail("options_init refused");
+  status = options_parse(&options, count + 1, argv);
   if (status > 0) fail("options_parse gave a positive status");
 
-  for (int index = 0; index < OPTION_COUNT; ++index) {
-    static const char* const words[] = {"q1", "q2", "nopath", "e", "y", "n", "deleteafter", "forcedeleteprompt",
-                                        "nosplash", "nosplashonextract", "nostatus", "name",
-                                        "destinationdirectory"};
+  for (const option_definition& option : OPTION_DEFINITIONS) {
     auto parameter = std::make_unique<char[]>(OPTION_PARAMETER_SIZE);
-    if (option_parameter(words[index], parameter.get()) >= 0 &&
+    if (option_parameter(options, option.word, parameter.get()) >= 0 &&
         std::memchr(parameter.get(), 0, OPTION_PARAMETER_SIZE) == nullptr) {
       fail("a parameter without its zero");
     }
-    (void)option_is_set(words[index]);
+    (void)option_is_set(options, option.word);
   }
-  const int positionals = positional_count();
+  const int positionals = positional_count(options);
   if (positionals < 0 || positionals > count) fail("more positional words than words");
   for (int index = -1; index <= positionals; ++index) {
     auto word = std::make_unique<char[]>(POSITIONAL_BUFFER_SIZE);
-    int got = positional_get(index, word.get());
+    int got = positional_get(options, index, word.get());
     bool inside = index >= 0 && index < positionals;
     if (inside && got == ERROR_NO_SUCH_POSITIONAL) fail("a positional word inside the count is missing");
     if (!inside && got != ERROR_NO_SUCH_POSITIONAL) fail("a positional word outside the count was given");
   }
-  options_free();
+  options_free(&options);
   return 0;
 }

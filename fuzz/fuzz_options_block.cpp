@@ -15,8 +15,8 @@
 #include "archive/layout.h"
 #include "archive/option_table.h"
 #include "driver/driver.h"
-#include "driver/options.h"
 #include "foundation/foundation.h"
+#include "options/options.h"
 #include "tools/qpk/commands.h"
 
 namespace fs = std::filesystem;

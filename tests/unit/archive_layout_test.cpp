@@ -6,9 +6,9 @@
 #include "archive/extract.h"
 #include "archive/layout.h"
 #include "archive_fixture.h"
-#include "driver/options.h"
 #include "foundation/file.h"
 #include "foundation/pool.h"
+#include "options/options.h"
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -122,22 +122,21 @@ struct built_self_extractor {
   std::string bytes;
 };
 built_self_extractor build_with(const scratch_dir& dir, std::vector<std::string> words) {
-  options_reset();
-  EXPECT_EQ(0, options_init());
+  option_state options;
+  EXPECT_EQ(0, options_init(&options));
   std::vector<char*> argv{const_cast<char*>("qpk2exe")};
   for (std::string& word : words) argv.push_back(word.data());
-  EXPECT_EQ(0, options_parse(static_cast<int>(argv.size()), argv.data()));
+  EXPECT_EQ(0, options_parse(&options, static_cast<int>(argv.size()), argv.data()));
   write_file(dir.path("out.exe"), STUB);
   option_block block;
-  int status = options_record(&block);
+  int status = options_record(options, &block);
   if (status == 0) {
     file_handle exe = NO_FILE;
     EXPECT_EQ(0, file_open(dir.path("out.exe").c_str(), &exe, FILE_MODE_WRITE));
     status = se_write_options(exe, &block);
     file_close(exe);
   }
-  options_free();
-  options_reset();
+  options_free(&options);
   return {status, read_file(dir.path("out.exe"))};
 }
 

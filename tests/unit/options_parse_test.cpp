@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "driver/options.h"
 #include "foundation/failure.h"
 #include "foundation/path.h"
+#include "options/options.h"
 
 namespace {
 
@@ -17,24 +17,18 @@ struct status_case {
   int status;
 };
 
-// Each test starts from the table's start state and a fresh positional list.
+// Each test starts from a fresh parse state.
 class OptionsParse : public ::testing::Test {
  protected:
-  void SetUp() override {
-    options_reset();
-    ASSERT_EQ(0, options_init());
-  }
-  void TearDown() override {
-    options_free();
-    options_reset();
-  }
+  void SetUp() override { ASSERT_EQ(0, options_init(&state_)); }
+  void TearDown() override { options_free(&state_); }
 
   // Parses words as the argument vector's entries 1 onward.
   int parse_words(std::vector<std::string> words) {
     words_ = std::move(words);
     std::vector<char*> argv{const_cast<char*>("QPK2EXE")};
     for (auto& word : words_) argv.push_back(word.data());
-    return options_parse(static_cast<int>(argv.size()), argv.data());
+    return options_parse(&state_, static_cast<int>(argv.size()), argv.data());
   }
 
   // Splits a command-line tail the way the program entry does, then parses.
@@ -47,19 +41,19 @@ class OptionsParse : public ::testing::Test {
     return parse_words(std::vector<std::string>(words, words + count));
   }
 
-  static std::vector<std::string> positionals() {
+  std::vector<std::string> positionals() const {
     std::vector<std::string> result;
-    for (int i = 0; i < positional_count(); ++i) {
+    for (int i = 0; i < positional_count(state_); ++i) {
       char word[PATH_SIZE];
-      EXPECT_EQ(0, positional_get(i, word));
+      EXPECT_EQ(0, positional_get(state_, i, word));
       result.emplace_back(word);
     }
     return result;
   }
 
-  static std::string parameter(const char* option) {
+  std::string parameter(const char* option) const {
     char text[OPTION_PARAMETER_SIZE] = "untouched";
-    EXPECT_GE(option_parameter(option, text), 0) << option << " takes a parameter";
+    EXPECT_GE(option_parameter(state_, option, text), 0) << option << " takes a parameter";
     return text;
   }
 
@@ -67,12 +61,12 @@ class OptionsParse : public ::testing::Test {
   void expect_statuses(const std::vector<status_case>& cases) {
     for (const auto& c : cases) {
       SCOPED_TRACE(std::string("command line [") + c.tail + "]");
-      options_reset();
-      ASSERT_EQ(0, options_init());
+      ASSERT_EQ(0, options_init(&state_));
       EXPECT_EQ(c.status, parse_line(c.tail));
     }
   }
 
+  option_state state_;
   std::vector<std::string> words_;
 };
 
@@ -116,13 +110,13 @@ TEST_F(OptionsParse, BadOptionsAreRefusedWithTheirStatus) {
 
 TEST_F(OptionsParse, EitherPrefixMarksTheSameOption) {
   ASSERT_EQ(0, parse_line("-nopath /y"));
-  EXPECT_EQ(1, option_is_set("nopath"));
-  EXPECT_EQ(1, option_is_set("y"));
+  EXPECT_EQ(1, option_is_set(state_, "nopath"));
+  EXPECT_EQ(1, option_is_set(state_, "y"));
   for (const char* unset : {"q1", "q2", "e", "n", "deleteafter", "nosplash", "nostatus", "name"})
-    EXPECT_EQ(0, option_is_set(unset)) << unset << " was not on the command line";
-  EXPECT_EQ(0, option_is_set("bogus")) << "a word not in the table is simply not set";
-  EXPECT_EQ(0, option_is_set(""));
-  EXPECT_EQ(0, positional_count()) << "option words are not positional words";
+    EXPECT_EQ(0, option_is_set(state_, unset)) << unset << " was not on the command line";
+  EXPECT_EQ(0, option_is_set(state_, "bogus")) << "a word not in the table is simply not set";
+  EXPECT_EQ(0, option_is_set(state_, ""));
+  EXPECT_EQ(0, positional_count(state_)) << "option words are not positional words";
 }
 
 TEST_F(OptionsParse, ParametersAreTakenWholeAndNotCollected) {
@@ -137,27 +131,27 @@ TEST_F(OptionsParse, PositionalWordsKeepTheirOrder) {
   ASSERT_EQ(0, parse_line("data.qpk /nopath out.exe"));
   EXPECT_EQ((std::vector<std::string>{"data.qpk", "out.exe"}), positionals());
   char word[PATH_SIZE] = "untouched";
-  EXPECT_EQ(ERROR_NO_SUCH_POSITIONAL, positional_get(2, word));
-  EXPECT_EQ(ERROR_NO_SUCH_POSITIONAL, positional_get(-1, word));
+  EXPECT_EQ(ERROR_NO_SUCH_POSITIONAL, positional_get(state_, 2, word));
+  EXPECT_EQ(ERROR_NO_SUCH_POSITIONAL, positional_get(state_, -1, word));
 }
 
 TEST_F(OptionsParse, TheWalkStopsAtTheFirstErrorKeepingWhatCameBefore) {
   EXPECT_EQ(ERROR_INVALID_OPTION, parse_line("a.qpk /y b.exe -bogus c.exe -n"));
-  EXPECT_EQ(1, option_is_set("y"));
-  EXPECT_EQ(0, option_is_set("n")) << "nothing after the bad word is parsed";
+  EXPECT_EQ(1, option_is_set(state_, "y"));
+  EXPECT_EQ(0, option_is_set(state_, "n")) << "nothing after the bad word is parsed";
   EXPECT_EQ((std::vector<std::string>{"a.qpk", "b.exe"}), positionals());
 }
 
 TEST_F(OptionsParse, ParameterQueries) {
   char text[OPTION_PARAMETER_SIZE] = "untouched";
-  EXPECT_EQ(ERROR_INVALID_OPTION, option_parameter("bogus", text));
-  EXPECT_EQ(ERROR_OPTION_MISSING_PARAMETER, option_parameter("nopath", text))
+  EXPECT_EQ(ERROR_INVALID_OPTION, option_parameter(state_, "bogus", text));
+  EXPECT_EQ(ERROR_OPTION_MISSING_PARAMETER, option_parameter(state_, "nopath", text))
       << "an option without a parameter has none to give";
   EXPECT_EQ("", parameter("e")) << "an option not given yields an empty parameter";
 }
 
 TEST_F(OptionsParse, SearchOrderIsTheFixedTable) {
-  const char* order[OPTION_COUNT] = {"q1", "q2", "nopath", "e", "y", "n", "deleteafter", "forcedeleteprompt",
+  const char* order[OPTION_COUNT] = {"q1", "q2", "nopath", "y", "n", "deleteafter", "forcedeleteprompt", "e",
                                      "nosplash", "nosplashonextract", "nostatus", "name", "destinationdirectory"};
   for (int i = 0; i < OPTION_COUNT; ++i) EXPECT_EQ(i, option_find(order[i])) << order[i];
   for (const char* missing : {"E", "nopat", "nopathx", "", "/nopath"}) EXPECT_EQ(-1, option_find(missing)) << missing;
@@ -169,41 +163,38 @@ TEST_F(OptionsParse, LongWordsAreRefusedNotCut) {
   ASSERT_EQ(0, parse_words({"/e", longest_parameter}));
   EXPECT_EQ(longest_parameter, parameter("e")) << "254 characters fit the parameter field";
 
-  options_reset();
+  ASSERT_EQ(0, options_init(&state_));
   EXPECT_EQ(ERROR_WORD_TOO_LONG, parse_words({"/e", std::string(255, 'p')}))
       << "a 255-character parameter must be refused, not cut";
   EXPECT_EQ("", parameter("e"));
 
-  options_reset();
-  options_free();
-  ASSERT_EQ(0, options_init());
+  ASSERT_EQ(0, options_init(&state_));
   // A positional word is a path: 255 characters on Win32, 4095 bytes on POSIX.
   const std::string longest_word(PATH_SIZE - 1, 'w');
   ASSERT_EQ(0, parse_words({longest_word}));
   EXPECT_EQ((std::vector<std::string>{longest_word}), positionals()) << "PATH_SIZE - 1 characters fit the callers' buffers";
 
-  options_free();
-  ASSERT_EQ(0, options_init());
+  ASSERT_EQ(0, options_init(&state_));
   failure_clear();
   const std::string too_long(PATH_SIZE, 'w');
   EXPECT_EQ(ERROR_WORD_TOO_LONG, parse_words({"a.qpk", too_long})) << "a longer positional word must be refused, not cut";
-  EXPECT_EQ(1, positional_count());
+  EXPECT_EQ(1, positional_count(state_));
   char reason[FAILURE_PATH_SIZE + 128];
   ASSERT_TRUE(failure_describe(reason, sizeof reason)) << "the refused word is named";
   EXPECT_EQ(too_long + ": the path is too long", reason);
 
   // A caller adding a long word directly still cannot overrun a PATH_SIZE buffer.
-  ASSERT_EQ(0, positional_add(std::string(PATH_SIZE + 44, 'x').c_str()));
+  ASSERT_EQ(0, positional_add(&state_, std::string(PATH_SIZE + 44, 'x').c_str()));
   char buffer[PATH_SIZE + 8];
   memset(buffer, '#', sizeof buffer);
-  EXPECT_EQ(ERROR_WORD_TOO_LONG, positional_get(1, buffer));
+  EXPECT_EQ(ERROR_WORD_TOO_LONG, positional_get(state_, 1, buffer));
   EXPECT_EQ('#', buffer[PATH_SIZE]) << "nothing may be written past the PATH_SIZE buffer";
 }
 
 #ifndef _WIN32
 TEST_F(OptionsParse, SlashWordsThatNameNoOptionArePaths) {
   ASSERT_EQ(0, parse_line("/nopath /e /opt/setup.sh data.qpk /home/me/out"));
-  EXPECT_EQ(1, option_is_set("nopath"));
+  EXPECT_EQ(1, option_is_set(state_, "nopath"));
   EXPECT_EQ("/opt/setup.sh", parameter("e"));
   EXPECT_EQ((std::vector<std::string>{"data.qpk", "/home/me/out"}), positionals());
 
@@ -232,32 +223,49 @@ TEST_F(OptionsParse, SlashWordsThatNameNoOptionArePaths) {
 #endif
 
 TEST_F(OptionsParse, PrefixesCanBeReplaced) {
-  options_set_prefixes("+");
+  options_set_prefixes(&state_, "+");
   ASSERT_EQ(0, parse_line("+nopath -y"));
-  EXPECT_EQ(1, option_is_set("nopath"));
-  EXPECT_EQ(0, option_is_set("y"));
+  EXPECT_EQ(1, option_is_set(state_, "nopath"));
+  EXPECT_EQ(0, option_is_set(state_, "y"));
   EXPECT_EQ((std::vector<std::string>{"-y"}), positionals());
 }
 
 TEST_F(OptionsParse, TheStoreSurvivesRepeatedInitAndFree) {
   std::string source = "data.qpk";
-  ASSERT_EQ(0, positional_add(source.c_str()));
+  ASSERT_EQ(0, positional_add(&state_, source.c_str()));
   source[0] = 'X';
   EXPECT_EQ((std::vector<std::string>{"data.qpk"}), positionals()) << "the list keeps its own copy";
 
-  ASSERT_EQ(0, options_init());
-  EXPECT_EQ(0, positional_count()) << "a second init starts an empty list";
-  options_free();
-  options_free();
-  EXPECT_EQ(0, positional_count());
-  EXPECT_EQ(-1, positional_add("late")) << "no list after options_free";
+  ASSERT_EQ(0, options_init(&state_));
+  EXPECT_EQ(0, positional_count(state_)) << "a second init starts an empty list";
+  options_free(&state_);
+  options_free(&state_);
+  EXPECT_EQ(0, positional_count(state_));
+  EXPECT_EQ(-1, positional_add(&state_, "late")) << "no list after options_free";
   char word[PATH_SIZE];
-  EXPECT_EQ(ERROR_NO_SUCH_POSITIONAL, positional_get(0, word));
-  ASSERT_EQ(0, options_init());
+  EXPECT_EQ(ERROR_NO_SUCH_POSITIONAL, positional_get(state_, 0, word));
+  ASSERT_EQ(0, options_init(&state_));
 
-  for (int i = 0; i < POSITIONAL_TABLE_SIZE; ++i) ASSERT_EQ(0, positional_add("w"));
-  EXPECT_EQ(-1, positional_add("one too many")) << "a full table must refuse, not overrun";
-  EXPECT_EQ(POSITIONAL_TABLE_SIZE, positional_count());
+  for (int i = 0; i < POSITIONAL_TABLE_SIZE; ++i) ASSERT_EQ(0, positional_add(&state_, "w"));
+  EXPECT_EQ(-1, positional_add(&state_, "one too many")) << "a full table must refuse, not overrun";
+  EXPECT_EQ(POSITIONAL_TABLE_SIZE, positional_count(state_));
+}
+
+TEST_F(OptionsParse, EachStateKeepsItsOwnParse) {
+  ASSERT_EQ(0, parse_line("/y data.qpk"));
+  option_state other;
+  ASSERT_EQ(0, options_init(&other));
+  char program[] = "QPK2EXE", option[] = "-n", archive[] = "other.qpk";
+  char* argv[] = {program, option, archive};
+  EXPECT_EQ(0, options_parse(&other, 3, argv));
+  EXPECT_EQ(0, option_is_set(state_, "n")) << "another state's parse must leave this one as it was";
+  EXPECT_EQ(0, option_is_set(other, "y"));
+  EXPECT_EQ((std::vector<std::string>{"data.qpk"}), positionals());
+  EXPECT_EQ(1, positional_count(other));
+  options_free(&other);
+
+  ASSERT_EQ(0, options_init(&state_));
+  EXPECT_EQ(0, option_is_set(state_, "y")) << "a state started again has no option given";
 }
 
 TEST(UsageText, IsTheSixteenDocumentedLines) {

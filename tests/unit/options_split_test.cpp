@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/options.h"
+#include "options/options.h"
 
 namespace {
 

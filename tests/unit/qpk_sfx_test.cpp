@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "driver/driver.h"
-#include "driver/options.h"
+#include "options/options.h"
 #include "tests/unit/qpk_support.h"
 #include "ui/ui.h"
 
@@ -28,13 +28,12 @@ int run_builder(const std::string& stub, std::vector<std::string> words) {
   words.insert(words.begin(), {stub, "/nosplash"});
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
-  options_reset();
-  EXPECT_EQ(0, options_init());
+  option_state options;
+  EXPECT_EQ(0, options_init(&options));
   ui_set_interaction_mode(INTERACTION_SILENT);
-  int status = options_parse(static_cast<int>(argv.size()), argv.data());
-  if (status == 0) status = build_run(static_cast<int>(argv.size()), argv.data());
-  options_free();
-  options_reset();
+  int status = options_parse(&options, static_cast<int>(argv.size()), argv.data());
+  if (status == 0) status = build_run(options, static_cast<int>(argv.size()), argv.data());
+  options_free(&options);
   return status;
 }
 
@@ -162,4 +161,15 @@ TEST(QpkSfx, StubChoicesAreUsageErrorsWhenTheyClash) {
     EXPECT_EQ(2, result.status) << result.err;
     EXPECT_FALSE(path_exists(data.scratch.path("o")));
   }
+}
+
+TEST(QpkSfx, UsageListsTheBuilderOptionsTheBlockKeeps) {
+  const command_result help = run_qpk({"--help"});
+  ASSERT_EQ(0, help.status);
+  EXPECT_NE(std::string::npos,
+            help.out.find("\n\nsfx takes the builder's options with / or - (/q1 /q2 /nopath /y /n /deleteafter\n"
+                          "/forcedeleteprompt /e COMMAND /nosplashonextract /nostatus /name NAME\n"
+                          "/destinationdirectory DIR), with the builder's checks and limits. One input\n"
+                          "that holds an archive or is named .qpk is the archive itself.\n\nlist shows"))
+      << help.out;
 }

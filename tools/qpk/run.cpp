@@ -5,63 +5,14 @@
 
 #include "generated/version.h"
 #include "tools/qpk/commands.h"
+#include "tools/qpk/usage.h"
 
 namespace {
-
-const char USAGE[] =
-    "Usage: qpk create [--level N] [--store] [-j N] [--exclude PATTERN]...\n"
-    "                  [--allow-case-clash] ARCHIVE PATH...\n"
-    "       qpk sfx [--stub FILE | --windows] [--level N] [--store] [-j N]\n"
-    "               [--exclude PATTERN]... [--allow-case-clash] [builder options]\n"
-    "               ARCHIVE|PATH... OUTPUT\n"
-    "       qpk list FILE\n"
-    "       qpk test FILE\n"
-    "       qpk info FILE\n"
-    "       qpk cleanup [--apply]\n"
-    "\n"
-    "  create  store files and folders (recursively) in a new archive\n"
-    "  sfx     make a self-extractor as the builder does: its program, the options,\n"
-    "          the archive (first made from the files and folders when not one\n"
-    "          archive) and the trailer, written to OUTPUT (replaced if it exists)\n"
-    "  list    show the entries of an archive or self-extractor\n"
-    "  test    check every entry's data without writing files\n"
-    "  info    show a self-extractor's options and archive offset\n"
-    "  cleanup list what self-extractors that ended early left to delete\n"
-    "\n"
-    "  --level N  deflate level, 0 (fastest) to 9 (smallest, the default)\n"
-    "  --store    keep every entry's data as it is, without deflating (still in\n"
-    "             checked zlib streams, 11 bytes more per 64000-byte block)\n"
-    "  -j N       compress on N threads (default: one per core)\n"
-    "  --exclude PATTERN\n"
-    "             leave out what the pattern matches, and everything under a\n"
-    "             folder it matches (may be given again). * ? [...] as in a\n"
-    "             shell, never across a folder separator; a pattern without /\n"
-    "             matches any one file or folder name, one with / the path\n"
-    "             from the top of the archive; case counts\n"
-    "  --allow-case-clash\n"
-    "             store names that differ only in case, with a warning: for\n"
-    "             archives meant for Linux (Windows keeps only one of them)\n"
-    "  --stub FILE  (sfx) the builder program to copy; by default the qpk2exe\n"
-    "             beside qpk (QPK2EXE.exe on Windows)\n"
-    "  --windows  (sfx) the installed 32-bit Windows program,\n"
-    "             <qpk's folder>/../share/qpk2exe/windows/QPK2EXE.exe\n"
-    "  --apply    (cleanup) delete those paths and their keys\n"
-    "  --help     show this text\n"
-    "  --version  show the version\n"
-    "\n"
-    "sfx takes the builder's options with / or - (/q1 /q2 /nopath /y /n /deleteafter\n"
-    "/forcedeleteprompt /e COMMAND /nosplashonextract /nostatus /name NAME\n"
-    "/destinationdirectory DIR), with the builder's checks and limits. One input\n"
-    "that holds an archive or is named .qpk is the archive itself.\n"
-    "\n"
-    "list shows times as UTC and attributes as five letters, '-' where one is\n"
-    "not set: R read-only, A archive, H hidden, S system, X executable (POSIX),\n"
-    "and ends with the totals: bytes, stored bytes and files.\n";
 
 constexpr unsigned MAX_JOBS = 256;
 
 int usage_error(std::ostream& err, const std::string& message) {
-  err << "qpk: " << message << "\n" << USAGE;
+  err << "qpk: " << message << "\n" << qpk_usage();
   return 2;
 }
 
@@ -179,7 +130,7 @@ int qpk_run(int argc, const char* const* argv, std::ostream& out, std::ostream& 
   if (argc < 2) return usage_error(err, "no command given");
   std::string_view command = argv[1];
   if (command == "--help" || command == "-h" || command == "help") {
-    out << USAGE;
+    out << qpk_usage();
     return 0;
   }
   if (command == "--version" && argc == 2) {
@@ -188,7 +139,7 @@ int qpk_run(int argc, const char* const* argv, std::ostream& out, std::ostream& 
   }
   for (int i = 2; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0) {
-      out << USAGE;
+      out << qpk_usage();
       return 0;
     }
   }

@@ -5,27 +5,21 @@
 #include <cstdio>
 
 #include "archive/self_extractor_build.h"
-#include "driver/options.h"
 #include "foundation/backend.h"
 #include "foundation/failure.h"
 #include "foundation/path.h"
+#include "options/options.h"
 #include "tools/qpk/commands.h"
 #include "tools/qpk/pending_files.h"
 #include "tools/qpk/sfx_stub.h"
 
 namespace {
 
-// The builder's option table is process-wide: parsed for this command only.
+// The builder's parse of this command's words, its memory freed when it goes.
 struct builder_options {
-  int status;
-  builder_options() {
-    options_reset();
-    status = options_init();
-  }
-  ~builder_options() {
-    options_free();
-    options_reset();
-  }
+  option_state state;
+  int status = options_init(&state);
+  ~builder_options() { options_free(&state); }
 };
 
 // The archive made from files and folders, removed whatever happens.
@@ -117,7 +111,7 @@ int qpk_sfx(const sfx_settings& settings, const std::vector<std::string>& words,
   std::vector<char*> argv;
   for (std::string& word : vector) argv.push_back(word.data());
   failure_clear();
-  int status = options_parse(static_cast<int>(argv.size()), argv.data());
+  int status = options_parse(&options.state, static_cast<int>(argv.size()), argv.data());
   if (status < 0) {
     const char* text = options_error_text(status);
     err << "qpk: " << (text != nullptr ? text : "ERROR: Invalid option") << '\n';
@@ -126,7 +120,7 @@ int qpk_sfx(const sfx_settings& settings, const std::vector<std::string>& words,
     if (failure_describe(reason, sizeof reason)) err << "qpk: " << reason << '\n';
     return 2;
   }
-  const int count = positional_count();
+  const int count = positional_count(options.state);
   if (count < 2) {
     err << "qpk: sfx needs an archive (or files and folders) and an output\n";
     return 2;
@@ -134,14 +128,14 @@ int qpk_sfx(const sfx_settings& settings, const std::vector<std::string>& words,
   std::vector<std::string> inputs;
   char word[PATH_SIZE];
   for (int index = 0; index < count; ++index) {
-    if (positional_get(index, word) < 0) return refuse(err, "ERROR: Path too long", "");
+    if (positional_get(options.state, index, word) < 0) return refuse(err, "ERROR: Path too long", "");
     inputs.emplace_back(word);
   }
   const std::string output = inputs.back();
   inputs.pop_back();
 
   option_block block;
-  if (options_record(&block) < 0) return refuse(err, "ERROR: Option too long", "");
+  if (options_record(options.state, &block) < 0) return refuse(err, "ERROR: Option too long", "");
   const std::string stub = sfx_stub_path(settings);
   if (stub.empty()) return refuse(err, "cannot tell where qpk itself is, so where its builder is", "");
   if (os_path_facts_of(stub.c_str()).kind == OS_PATH_MISSING) {

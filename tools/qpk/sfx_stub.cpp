@@ -55,13 +55,11 @@ std::string sfx_stub_problem(const std::string& path) {
     return bounds.start == 0 ? "an archive, not a builder program"
                              : "a self-extractor, not a builder program: the stub must be the builder itself";
   }
-  uint32_t image_end = 0;
-  int size = 0;
-  file_size(file.handle, &size);
-  if (size < 0 || executable_image_end(file.handle, &image_end) != 0) {
+  uint32_t appended = 0;
+  if (executable_bytes_past_image(file.handle, &appended) != 0) {
     return "not a builder program (neither a Windows nor a Linux executable)";
   }
-  if (static_cast<uint32_t>(size) > image_end) {
+  if (appended > 0) {
     return "carries bytes past its program image (a damaged self-extractor?), not a builder program";
   }
   return "";

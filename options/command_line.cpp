@@ -1,7 +1,7 @@
 // Cuts a command-line tail into words in place. Only the space separates
 // words; a word may be quoted, and the quotes that open and close it are not
 // part of it. There is no escape character.
-#include "driver/options.h"
+#include "options/options.h"
 
 int split_command_line(char* text, int* count, char** words, int capacity) {
   *count = 0;
