@@ -8,6 +8,8 @@
 
 #include "archive/access.h"
 #include "archive/archive_report.h"
+#include "driver/exit_status.h"
+#include "driver/failure_message.h"
 #include "driver/options.h"
 #include "foundation/backend.h"
 #include "foundation/failure.h"

@@ -14,8 +14,10 @@
 
 #include "archive/layout.h"
 #include "archive/option_table.h"
-#include "driver/driver.h"
+#include "driver/launch.h"
 #include "driver/options.h"
+#include "driver/run_state.h"
+#include "driver/substitute.h"
 #include "foundation/foundation.h"
 #include "tools/qpk/commands.h"
 

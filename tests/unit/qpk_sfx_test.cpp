@@ -5,8 +5,11 @@
 
 #include <filesystem>
 
-#include "driver/driver.h"
+#include "driver/build_run.h"
+#include "driver/exit_status.h"
 #include "driver/options.h"
+#include "foundation/backend.h"
+#include "foundation/path.h"
 #include "tests/unit/qpk_support.h"
 #include "ui/ui.h"
 
