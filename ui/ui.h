@@ -39,7 +39,9 @@ bool ui_cancel_requested();
 
 // The module instance the dialogs, icon and bitmap are loaded from.
 void ui_set_instance(void* instance);
+// Starts the window back-end before the first event; always 0.
 int ui_init();
+// Closes a status window still open and stops the back-end, at shut-down.
 void ui_term();
 void ui_show_continue(int show);
 // The status window (none = nullptr) and whether a window still exists.
