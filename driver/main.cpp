@@ -49,6 +49,7 @@ void start_up() {
   if (status < 0) module_fatal(status, "main", 343);
   ui_set_title("QORARC Self-Extractor");
   archive_set_notify(ui_notify);
+  archive_set_progress(ui_progress);
 }
 
 void shut_down() {

@@ -1,6 +1,7 @@
-// The interaction dispatcher: every message, question and progress report
-// passes through ui_notify, which decides from the interaction mode what is
-// shown, keeps the windows responsive and answers the caller.
+// The interaction dispatcher: every message and question passes through
+// ui_notify, the extraction's progress through ui_progress; they decide from
+// the interaction mode what is shown, keep the windows responsive and answer
+// the caller.
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -167,15 +168,6 @@ int ui_notify(unsigned event, const char* text) {
     case EVENT_OUTPUT_FILE:
       set_item(ITEM_OUTPUT, text);
       break;
-    case EVENT_PROGRESS: {
-      extract_progress progress;
-      if (!progress_from_text(text, &progress)) break;
-      ui_window window = live_status_window();
-      if (window != nullptr) window_show_progress(window, progress);
-      const bool over = progress.files_total > 0 && progress.files_done == progress.files_total;
-      if (over && ui_state.files_kept_unasked > 0) report_kept_files(progress, window != nullptr);
-      break;
-    }
     case EVENT_EXECUTING:
       set_item(ITEM_STATUS_LINE, "Executing...");
       set_item(ITEM_DETAIL_LINE, text);
@@ -184,6 +176,20 @@ int ui_notify(unsigned event, const char* text) {
       break;
   }
 
+  ui_pump_messages();
+  return ui_state.cancel_flag ? ERROR_CANCELLED : ui_state.automatic_response;
+}
+
+int ui_progress(const extract_progress& progress) {
+  if (window_cancel_requested()) return ERROR_CANCELLED;
+  const int mode = ui_state.interaction_mode;
+  if (mode == INTERACTION_SILENT || mode == INTERACTION_QUIET) return ui_state.automatic_response;
+
+  open_status_window();
+  ui_window window = live_status_window();
+  if (window != nullptr) window_show_progress(window, progress);
+  const bool over = progress.files_total > 0 && progress.files_done == progress.files_total;
+  if (over && ui_state.files_kept_unasked > 0) report_kept_files(progress, window != nullptr);
   ui_pump_messages();
   return ui_state.cancel_flag ? ERROR_CANCELLED : ui_state.automatic_response;
 }

@@ -1,8 +1,12 @@
 // The interaction dispatcher and the user interface's start and stop: every
-// message, question and progress report reaches the user through ui_notify.
+// message and question reaches the user through ui_notify, the extraction's
+// progress through ui_progress.
 #pragma once
 
-#include "archive/events.h"
+#include <cstddef>
+
+#include "foundation/events.h"
+#include "foundation/progress.h"
 
 constexpr int INTERACTION_SILENT = 1;
 constexpr int INTERACTION_QUIET = 2;
@@ -17,6 +21,10 @@ constexpr int REPORT_LAUNCH_FAILED = -8002;
 constexpr int REPORT_DIRECTORY_FAILED = -8003;
 
 int ui_notify(unsigned event, const char* text);
+// The progress hook: the status window (on a terminal the status line) shows
+// how far the extraction is. ERROR_CANCELLED once the user or the system
+// cancelled the run.
+int ui_progress(const extract_progress& progress);
 void ui_set_interaction_mode(int mode);
 void ui_set_response_mode(int mode);
 void ui_set_automatic_response(int response);

@@ -10,7 +10,7 @@
 // with the resource script.
 #include "ui/resource_ids.h"
 // The extraction progress record (no statuses in it).
-#include "archive/progress.h"
+#include "foundation/progress.h"
 
 // A window of the back-end; none = nullptr.
 using ui_window = void*;
