@@ -155,12 +155,12 @@ int build_run(int argc, char** argv) {
   }
   se_build_inputs inputs;
   const char* failure = se_open_inputs(argv[0], archive, &inputs);
-  const char* named = archive;  // the file a failure's message names
   if (failure == nullptr && file_exists(output) == 0) {
     // No is the answer when nobody can be asked; the job is then undone.
-    if (!ui_can_ask()) {
-      failure = "%s exists; not overwritten: no terminal to ask";
-      named = output;
+    char unasked[PATH_SIZE + 64];
+    if (ui_overwrite_unasked(output, unasked, sizeof unasked)) {
+      notify_failure(unasked);
+      failure = "";  // said
     } else if (ui_notify(EVENT_OVERWRITE_QUERY, output) != 1) {
       failure = "";  // the user keeps the existing output
     }
@@ -170,7 +170,7 @@ int build_run(int argc, char** argv) {
   if (failure == nullptr) return EXIT_STATUS_SUCCESS;
   if (failure[0] != '\0') {
     char text[PATH_SIZE + 64];
-    snprintf(text, sizeof text, failure, named);
+    snprintf(text, sizeof text, failure, archive);
     notify_failure(text);
   }
   return EXIT_STATUS_FAILURE;

@@ -36,8 +36,10 @@ void ui_message(const char* text);
 // (window_show_result).
 void ui_show_result(const char* text);
 bool ui_ask_yes_no(const char* format, ...);
-// Whether a question can reach a person (window_can_ask).
-bool ui_can_ask();
+// An overwrite question about path that no person can answer (window_can_ask)
+// is answered No: true, with "<path> exists; not overwritten: no terminal to
+// ask" in out (size bytes, cut to fit). False when a person can answer it.
+bool ui_overwrite_unasked(const char* path, char* out, size_t size);
 // Does not return for a negative status: the process ends with exit status -1.
 void ui_report_error(int status, const char* text);
 void ui_pump_messages();
