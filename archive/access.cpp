@@ -65,12 +65,15 @@ bool close_hook_recorded() {
 
 int archive_init() {
   open_archive.notify = nullptr;
+  open_archive.progress = nullptr;
   module_add_exit_hook(marker_hook, HOOK_TERMINATE);
   module_add_exit_hook(terminate_hook, HOOK_TERMINATE);
   return 0;
 }
 
 void archive_set_notify(notify_callback callback) { open_archive.notify = callback; }
+
+void archive_set_progress(progress_callback callback) { open_archive.progress = callback; }
 
 void archive_set_threads(unsigned threads) { open_archive.threads = threads; }
 

@@ -1,4 +1,4 @@
-// The program's one open archive and its notification callback: a thin layer
+// The program's one open archive and its callbacks: a thin layer
 // over one archive_file, with the exit hooks that close it when the
 // foundation services stop. One archive at a time.
 #pragma once
@@ -12,6 +12,8 @@ constexpr uint32_t ARCHIVE_OPEN_APPEND = 0x40000000;
 
 int archive_init();
 void archive_set_notify(notify_callback callback);
+// The hook the open archive's extractions report their progress to.
+void archive_set_progress(progress_callback callback);
 // The threads the open archive's extractions write entries on (archive_file).
 void archive_set_threads(unsigned threads);
 int archive_notify(unsigned event, const char* text);

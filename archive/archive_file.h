@@ -1,12 +1,13 @@
 // An open archive: the file, where its archive starts and where its entries
-// end, and the callback the engine reports to. Every reader of the format works on one of these: the
+// end, and the callbacks the engine reports to. Every reader of the format works on one of these: the
 // program's one open archive (access.h) and the qpk tool alike.
 #pragma once
 
 #include <cstdint>
 
-#include "archive/events.h"
+#include "foundation/events.h"
 #include "foundation/file.h"
+#include "foundation/progress.h"
 
 struct archive_file {
   file_handle file = NO_FILE;
@@ -17,6 +18,7 @@ struct archive_file {
   // the file's size for a plain archive. No read of entry data goes past it.
   uint32_t end = 0;
   notify_callback notify = nullptr;
+  progress_callback progress = nullptr;
   // Threads an extraction writes entries on, the caller's included.
   unsigned threads = 1;
 };
@@ -25,7 +27,7 @@ struct archive_file {
 // layout.h). 0, leaving the file just after the signature field;
 // ERROR_FILE_NOT_FOUND; the open's status; ERROR_FILE_END when the signature
 // field cannot be read whole before the end; ERROR_ARCHIVE_SIGNATURE. On
-// failure nothing stays open. The callback is left as it was.
+// failure nothing stays open. The callbacks are left as they were.
 int archive_file_open(archive_file* archive, const char* path);
 void archive_file_close(archive_file* archive);
 // Calls the archive's callback; 0 when it has none.

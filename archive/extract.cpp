@@ -16,11 +16,11 @@
 #include "archive/entry_walk.h"
 #include "archive/extract_jobs.h"
 #include "archive/layout.h"
-#include "archive/progress.h"
 #include "foundation/failure.h"
 #include "foundation/file.h"
 #include "foundation/path.h"
 #include "foundation/pool.h"
+#include "foundation/progress.h"
 
 namespace {
 

@@ -24,11 +24,9 @@ void note_entry_failure(int status, const char* target, const char* base) {
   failure_note_path(strncmp(target, base, base_length) == 0 ? target + base_length : target);
 }
 
-// Tells the callback how far the extraction is; a negative answer cancels.
+// Tells the progress hook how far the extraction is; a negative answer cancels.
 int report_progress(const archive_file* archive, const extract_progress& progress) {
-  char text[PROGRESS_TEXT_SIZE];
-  progress_to_text(progress, text);
-  const int answer = archive_file_notify(archive, EVENT_PROGRESS, text);
+  const int answer = archive->progress != nullptr ? archive->progress(progress) : 0;
   return answer < 0 ? answer : 0;
 }
 

@@ -11,9 +11,9 @@
 #include "archive/archive_file.h"
 #include "archive/entry_data.h"
 #include "archive/layout.h"
-#include "archive/progress.h"
 #include "foundation/failure.h"
 #include "foundation/path.h"
+#include "foundation/progress.h"
 #include "foundation/work_crew.h"
 
 // One matching entry between its file's creation and its commit.
@@ -60,7 +60,7 @@ struct extraction {
 // Notes the file a failed entry concerned, below the destination as the entry
 // names it, and the engine's words for data that failed its checks.
 void note_entry_failure(int status, const char* target, const char* base);
-// Tells the callback how far the extraction is; a negative answer cancels.
+// Tells the progress hook how far the extraction is; a negative answer cancels.
 int report_progress(const archive_file* archive, const extract_progress& progress);
 // Records a stop at entry first_unwritten unless an earlier one was recorded:
 // its status and failure record (record null: this thread's own).

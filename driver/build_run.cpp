@@ -8,7 +8,11 @@
 #include "archive/layout.h"
 #include "archive/option_table.h"
 #include "archive/self_extractor_build.h"
-#include "driver/driver.h"
+#include "driver/build_run.h"
+#include "driver/exit_status.h"
+#include "driver/failure_message.h"
+#include "driver/run_state.h"
+#include "driver/substitute.h"
 #include "foundation/failure.h"
 #include "foundation/file.h"
 #include "generated/version.h"
@@ -151,12 +155,12 @@ int build_run(const option_state& options, int argc, char** argv) {
   }
   se_build_inputs inputs;
   const char* failure = se_open_inputs(argv[0], archive, &inputs);
-  const char* named = archive;  // the file a failure's message names
   if (failure == nullptr && file_exists(output) == 0) {
     // No is the answer when nobody can be asked; the job is then undone.
-    if (!ui_can_ask()) {
-      failure = "%s exists; not overwritten: no terminal to ask";
-      named = output;
+    char unasked[PATH_SIZE + 64];
+    if (ui_overwrite_unasked(output, unasked, sizeof unasked)) {
+      notify_failure(unasked);
+      failure = "";  // said
     } else if (ui_notify(EVENT_OVERWRITE_QUERY, output) != 1) {
       failure = "";  // the user keeps the existing output
     }
@@ -166,7 +170,7 @@ int build_run(const option_state& options, int argc, char** argv) {
   if (failure == nullptr) return EXIT_STATUS_SUCCESS;
   if (failure[0] != '\0') {
     char text[PATH_SIZE + 64];
-    snprintf(text, sizeof text, failure, named);
+    snprintf(text, sizeof text, failure, archive);
     notify_failure(text);
   }
   return EXIT_STATUS_FAILURE;

@@ -1,9 +1,10 @@
 // A run's failure message. On POSIX a second line names the file the run
 // failed on and why ("d/f33: No space left on device"); the Windows box keeps
 // its one line, but for a path too long to use, which it names too.
+#include "driver/failure_message.h"
+
 #include <cstdio>
 
-#include "driver/driver.h"
 #include "foundation/failure.h"
 #include "ui/ui.h"
 

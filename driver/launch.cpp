@@ -1,8 +1,11 @@
 // Launching the recorded command after an extraction, and waiting for it (or
 // for the user) before the clean-up.
+#include "driver/launch.h"
+
 #include <cstring>
 
-#include "driver/driver.h"
+#include "driver/exit_status.h"
+#include "driver/run_state.h"
 #include "foundation/failure.h"
 #include "foundation/file.h"
 #include "foundation/log.h"

@@ -9,7 +9,11 @@
 #include "archive/access.h"
 #include "archive/executable_image.h"
 #include "archive/layout.h"
-#include "driver/driver.h"
+#include "driver/build_run.h"
+#include "driver/entry.h"
+#include "driver/exit_status.h"
+#include "driver/extraction_run.h"
+#include "driver/failure_message.h"
 #include "driver/own_options.h"
 #include "foundation/foundation.h"
 #include "foundation/log.h"
@@ -19,6 +23,14 @@
 #include "ui/ui.h"
 
 namespace {
+
+// The program's own path does not fit its PATH_SIZE buffer.
+constexpr int ERROR_PROGRAM_PATH_TOO_LONG = -8008;
+// The program's own file cannot be found (POSIX: no /proc and no usable name
+// it was started by, or a current folder gone).
+constexpr int ERROR_PROGRAM_PATH_UNKNOWN = -8010;
+
+constexpr uint32_t DRIVER_POOL_SIZE = 1000000;
 
 // The result of cutting the command line into the argument vector, kept for
 // driver_run: a command line of more words than the vector holds is refused.
@@ -37,6 +49,7 @@ void start_up() {
   if (status < 0) module_fatal(status, "main", 343);
   ui_set_title("QORARC Self-Extractor");
   archive_set_notify(ui_notify);
+  archive_set_progress(ui_progress);
 }
 
 void shut_down() {

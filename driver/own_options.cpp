@@ -8,6 +8,8 @@
 
 #include "archive/access.h"
 #include "archive/archive_report.h"
+#include "driver/exit_status.h"
+#include "driver/failure_message.h"
 #include "foundation/backend.h"
 #include "foundation/failure.h"
 #include "foundation/text_encoding.h"

@@ -4,7 +4,7 @@
 // destination or passed on, as the option table says.
 #pragma once
 
-#include "driver/driver.h"
+#include "driver/extraction_run.h"
 
 // A long option refused; its message, naming the word, was shown already.
 constexpr int ERROR_OWN_OPTION = -8010;

@@ -1,8 +1,10 @@
 // Token substitution for the recorded command: "$(Destination)" becomes the
 // target path. Nothing is cut: a result that does not fit is refused.
+#include "driver/substitute.h"
+
 #include <cstring>
 
-#include "driver/driver.h"
+#include "driver/run_state.h"
 
 namespace {
 

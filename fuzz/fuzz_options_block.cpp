@@ -14,7 +14,9 @@
 
 #include "archive/layout.h"
 #include "archive/option_table.h"
-#include "driver/driver.h"
+#include "driver/launch.h"
+#include "driver/run_state.h"
+#include "driver/substitute.h"
 #include "foundation/foundation.h"
 #include "options/options.h"
 #include "tools/qpk/commands.h"

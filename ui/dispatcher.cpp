@@ -1,12 +1,14 @@
-// The interaction dispatcher: every message, question and progress report
-// passes through ui_notify, which decides from the interaction mode what is
-// shown, keeps the windows responsive and answers the caller.
+// The interaction dispatcher: every message and question passes through
+// ui_notify, the extraction's progress through ui_progress; they decide from
+// the interaction mode what is shown, keep the windows responsive and answer
+// the caller.
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
 #include "foundation/failure.h"
 #include "foundation/file.h"
+#include "ui/overwrite.h"
 #include "ui/state.h"
 #include "ui/ui.h"
 #include "ui/window.h"
@@ -72,41 +74,9 @@ bool ui_ask_yes_no(const char* format, ...) {
   return window_ask_yes_no(live_status_window(), ui_state.title, question);
 }
 
-// The overwrite question; true for Yes. All and None answer as /y and /n
-// would for the rest of the run.
-static bool ask_overwrite(const char* path) {
-  char question[UI_QUESTION_SIZE];
-  format_cut(question, sizeof question, "%s already exists.  Overwrite?", path);
-  const window_answer answer = window_ask_overwrite(live_status_window(), ui_state.title, question);
-  if (answer == ANSWER_ALL || answer == ANSWER_NONE) {
-    ui_state.response_mode = RESPONSE_AUTOMATIC;
-    ui_state.automatic_response = answer == ANSWER_ALL ? 1 : 0;
-  }
-  return answer == ANSWER_YES || answer == ANSWER_ALL;
-}
-
-// The extraction's last word when existing files were kept because nobody
-// could be asked: how many, and how to replace them. A status line has
-// already said how many files went where.
-static void report_kept_files(const extract_progress& progress, bool summary_shown) {
-  const auto kept = static_cast<unsigned long long>(ui_state.files_kept_unasked);
-  char head[UI_MESSAGE_SIZE] = "";
-  if (!summary_shown)
-    format_cut(head, sizeof head, "%llu of %llu files extracted to %s; ",
-               static_cast<unsigned long long>(progress.files_written),
-               static_cast<unsigned long long>(progress.files_total), destination.path);
-  char text[UI_MESSAGE_SIZE];
-  format_cut(text, sizeof text,
-             "%s%llu existing file%s kept (no terminal to ask); run again with --overwrite to replace %s", head, kept,
-             kept == 1 ? "" : "s", kept == 1 ? "it" : "them");
-  ui_message(text);
-}
-
 void ui_pump_messages() { window_pump(); }
 
 bool ui_cancel_requested() { return window_cancel_requested(); }
-
-bool ui_can_ask() { return window_can_ask(); }
 
 static void set_item(int item, const char* text) {
   ui_window window = live_status_window();
@@ -143,20 +113,21 @@ int ui_notify(unsigned event, const char* text) {
       set_item(ITEM_DETAIL_LINE, text);
       if (WINDOW_EXTRACTING_PAUSE_MS > 0) window_sleep(WINDOW_EXTRACTING_PAUSE_MS);
       break;
-    case EVENT_OVERWRITE_QUERY:
-      if (ui_state.response_mode == RESPONSE_ASK && !window_can_ask()) {
-        char said[UI_MESSAGE_SIZE];
-        format_cut(said, sizeof said, "%s exists; not overwritten: no terminal to ask", text != nullptr ? text : "");
-        ui_message(said);
+    case EVENT_OVERWRITE_QUERY: {
+      const char* path = text != nullptr ? text : "";
+      char unasked[UI_MESSAGE_SIZE];
+      if (ui_state.response_mode == RESPONSE_ASK && ui_overwrite_unasked(path, unasked, sizeof unasked)) {
+        ui_message(unasked);
         ++ui_state.files_kept_unasked;
         return 0;
       }
       if (ui_state.response_mode == RESPONSE_ASK) {
-        if (ask_overwrite(text != nullptr ? text : "")) return 1;
+        if (ui_ask_overwrite(live_status_window(), path)) return 1;
       } else if (ui_state.response_mode == RESPONSE_AUTOMATIC) {
         return ui_state.automatic_response;
       }
       break;
+    }
     case EVENT_MESSAGE:
       ui_message(text);
       break;
@@ -167,15 +138,6 @@ int ui_notify(unsigned event, const char* text) {
     case EVENT_OUTPUT_FILE:
       set_item(ITEM_OUTPUT, text);
       break;
-    case EVENT_PROGRESS: {
-      extract_progress progress;
-      if (!progress_from_text(text, &progress)) break;
-      ui_window window = live_status_window();
-      if (window != nullptr) window_show_progress(window, progress);
-      const bool over = progress.files_total > 0 && progress.files_done == progress.files_total;
-      if (over && ui_state.files_kept_unasked > 0) report_kept_files(progress, window != nullptr);
-      break;
-    }
     case EVENT_EXECUTING:
       set_item(ITEM_STATUS_LINE, "Executing...");
       set_item(ITEM_DETAIL_LINE, text);
@@ -184,6 +146,20 @@ int ui_notify(unsigned event, const char* text) {
       break;
   }
 
+  ui_pump_messages();
+  return ui_state.cancel_flag ? ERROR_CANCELLED : ui_state.automatic_response;
+}
+
+int ui_progress(const extract_progress& progress) {
+  if (window_cancel_requested()) return ERROR_CANCELLED;
+  const int mode = ui_state.interaction_mode;
+  if (mode == INTERACTION_SILENT || mode == INTERACTION_QUIET) return ui_state.automatic_response;
+
+  open_status_window();
+  ui_window window = live_status_window();
+  if (window != nullptr) window_show_progress(window, progress);
+  const bool over = progress.files_total > 0 && progress.files_done == progress.files_total;
+  if (over && ui_state.files_kept_unasked > 0) ui_report_kept_files(progress, window != nullptr, destination.path);
   ui_pump_messages();
   return ui_state.cancel_flag ? ERROR_CANCELLED : ui_state.automatic_response;
 }

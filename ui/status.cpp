@@ -1,24 +1,9 @@
-// The portable half of the status window: the user interface's start and
-// stop, the Continue button, and what the window does with its commands. The
-// back-ends call ui_status_created and ui_status_command from their windows.
+// The portable half of the status window: the Continue button, and what the
+// window does with its commands. The back-ends call ui_status_created and
+// ui_status_command from their windows.
 #include "ui/state.h"
 #include "ui/ui.h"
 #include "ui/window.h"
-
-int ui_init() {
-  window_register_classes();
-  return 0;
-}
-
-void ui_term() {
-  if (ui_state.status_exists) {
-    // A window closed through its close box leaves a stale handle: skip it.
-    if (ui_state.status_window != nullptr && window_exists(ui_state.status_window))
-      window_destroy(ui_state.status_window);
-    ui_state.status_exists = 0;
-  }
-  window_unregister_classes();
-}
 
 void* ui_status_window() { return ui_state.status_window; }
 

@@ -10,7 +10,7 @@
 // with the resource script.
 #include "ui/resource_ids.h"
 // The extraction progress record (no statuses in it).
-#include "archive/progress.h"
+#include "foundation/progress.h"
 
 // A window of the back-end; none = nullptr.
 using ui_window = void*;
@@ -36,8 +36,11 @@ constexpr int UI_QUESTION_SIZE = 4096 + 256;
 // The pause after each file in normal mode: long enough to read its name in
 // a status window; none on a terminal, where it only slows the run.
 extern const uint32_t WINDOW_EXTRACTING_PAUSE_MS;
-void window_register_classes();
-void window_unregister_classes();
+// Makes the back-end ready before the first window, and releases it at the
+// end: Win32 registers and unregisters its window classes; a terminal takes
+// the stop signals, so that a stopped run is cancelled and cleans up.
+void window_backend_start();
+void window_backend_stop();
 // The modeless status dialog, shown; none when it cannot be made.
 ui_window window_create_status(void* instance);
 // The splash window, which sizes, shows and closes itself; none when it

@@ -79,7 +79,7 @@ TEST(ArchiveAccess, NotifyAnswersZeroWithoutCallbackAndForwardsWithOne) {
   ASSERT_EQ(1u, recorded_events.size());
   EXPECT_EQ(EVENT_OVERWRITE_QUERY, recorded_events[0].event);
   EXPECT_EQ("target", recorded_events[0].text);
-  archive_set_notify(nullptr);
+  stop_recording();
 }
 
 int count_hooks(exit_hook hook) {

@@ -7,7 +7,6 @@
 #include "archive/entry_target.h"
 #include "archive/extract.h"
 #include "archive/layout.h"
-#include "archive/progress.h"
 #include "archive_fixture.h"
 #include "foundation/failure.h"
 #include "foundation/file.h"
@@ -31,7 +30,7 @@ int extract(const scratch_dir& dir, const std::string& archive, int use_paths = 
   if (destination.empty()) destination = dir.path("out");
   int status = archive_extract(pattern, destination.c_str(), use_paths);
   archive_close();
-  archive_set_notify(nullptr);
+  stop_recording();
   return status;
 }
 
@@ -66,7 +65,7 @@ TEST_P(ArchiveExtractByCodec, KeepsOrDropsPathsAndReportsWhatItCreates) {
   EXPECT_EQ(files, texts_of(EVENT_EXTRACTING));
   std::vector<unsigned> order;
   for (const recorded_event& seen : recorded_events)
-    if (seen.event != EVENT_PROGRESS) order.push_back(seen.event);
+    if (seen.event != RECORDED_PROGRESS) order.push_back(seen.event);
   ASSERT_GE(order.size(), 4u);
   EXPECT_EQ(EVENT_DIRECTORY_CREATED, order[2]) << "directories come before the entry's extraction";
   EXPECT_EQ(EVENT_EXTRACTING, order[3]);
@@ -187,30 +186,13 @@ TEST(ArchiveExtract, ReportsProgressOverTheMatchingEntries) {
   write_file(dir.path("out/c.txt"), "kept");
   ASSERT_EQ(0, extract(dir, archive, 1, {{EVENT_OVERWRITE_QUERY, 1, 0}}, "*.txt"));
   std::vector<std::string> expected = {"0 2 0 0 11", "1 2 1 5 11", "2 2 1 11 11"};
-  EXPECT_EQ(expected, texts_of(EVENT_PROGRESS)) << "files done, total, written; bytes done, total";
+  EXPECT_EQ(expected, texts_of(RECORDED_PROGRESS)) << "files done, total, written; bytes done, total";
   EXPECT_EQ("kept", read_file(dir.path("out/c.txt")));
 
   scratch_dir cancelled;
-  EXPECT_EQ(ERROR_CANCELLED, extract(cancelled, archive, 1, {{EVENT_PROGRESS, 2, ERROR_CANCELLED}}));
+  EXPECT_EQ(ERROR_CANCELLED, extract(cancelled, archive, 1, {{RECORDED_PROGRESS, 2, ERROR_CANCELLED}}));
   EXPECT_TRUE(path_exists(cancelled.path("out/a.txt")));
   EXPECT_FALSE(path_exists(cancelled.path("out/b.bin"))) << "nothing is written after a cancelled report";
-}
-
-// The record as text and back; text that is not a consistent record is refused.
-TEST(ArchiveExtract, ProgressTextRoundTripsAndRefusesNonsense) {
-  const extract_progress largest{UINT64_MAX, UINT64_MAX, 7, 0, UINT64_MAX};
-  char text[PROGRESS_TEXT_SIZE];
-  progress_to_text(largest, text);
-  extract_progress read;
-  ASSERT_TRUE(progress_from_text(text, &read)) << text;
-  EXPECT_EQ(UINT64_MAX, read.files_total);
-  EXPECT_EQ(7u, read.files_written);
-  for (const char* bad : {"", "1 2 0 0", "1 2 0 0 5 6", "3 2 0 0 5", "1 2 2 0 5", "1 2 0 6 5", "1 2 0 0 5x",
-                          "1  2 0 0 5", "-1 2 0 0 5", "1 2 0 0 18446744073709551616"}) {
-    SCOPED_TRACE(bad);
-    EXPECT_FALSE(progress_from_text(bad, &read));
-  }
-  EXPECT_FALSE(progress_from_text(nullptr, &read));
 }
 
 TEST(ArchiveExtract, SelectionMustMatchSomething) {

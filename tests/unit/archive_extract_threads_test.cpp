@@ -38,7 +38,7 @@ outcome extract_on(unsigned threads, const std::string& archive, std::vector<scr
   result.status = archive_extract("*.*", dir.path("out").c_str(), 1);
   archive_set_threads(1);
   archive_close();
-  archive_set_notify(nullptr);
+  stop_recording();
   char message[FAILURE_PATH_SIZE + 128];
   if (result.status != 0 && failure_describe(message, sizeof message)) result.message = message;
   for (const auto& item : fs::recursive_directory_iterator(dir.path("out")))
@@ -46,7 +46,7 @@ outcome extract_on(unsigned threads, const std::string& archive, std::vector<scr
       result.files[fs::relative(item.path(), dir.path("out")).generic_string()] = read_file(item.path().string());
   const size_t base = dir.path("out").size();
   for (const recorded_event& seen : recorded_events)
-    result.events[seen.event].push_back(seen.event == EVENT_PROGRESS ? seen.text : seen.text.substr(base));
+    result.events[seen.event].push_back(seen.event == RECORDED_PROGRESS ? seen.text : seen.text.substr(base));
   return result;
 }
 
@@ -105,7 +105,7 @@ TEST(ArchiveExtractThreads, CancelAtAProgressReportKeepsTheEntriesBeforeIt) {
   for (int cancelled_after : {1, 30, 59}) {
     SCOPED_TRACE(cancelled_after);
     // The first report comes before any entry.
-    const std::vector<scripted_answer> cancel = {{EVENT_PROGRESS, cancelled_after + 1, ERROR_CANCELLED}};
+    const std::vector<scripted_answer> cancel = {{RECORDED_PROGRESS, cancelled_after + 1, ERROR_CANCELLED}};
     outcome one = extract_on(1, archive, cancel);
     outcome four = extract_on(4, archive, cancel);
     EXPECT_EQ(ERROR_CANCELLED, four.status);

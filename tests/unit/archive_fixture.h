@@ -1,7 +1,7 @@
 // Fixtures for the archive engine's tests: archives written field by field at
 // their byte offsets with zlib directly (independent of the engine's own
-// layout records and codecs), the foundation services started once, and a
-// recording notification callback with scripted answers.
+// layout records and codecs), the foundation services started once, and
+// recording callbacks with scripted answers.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -205,10 +205,27 @@ inline int record_event(unsigned event, const char* text) {
   return 0;
 }
 
+// Progress reports are recorded among the events under this code of the
+// tests' own, as "files done, total, written, bytes done, total".
+constexpr unsigned RECORDED_PROGRESS = 1000;
+
+inline int record_progress(const extract_progress& progress) {
+  const std::string text = std::to_string(progress.files_done) + " " + std::to_string(progress.files_total) + " " +
+                           std::to_string(progress.files_written) + " " + std::to_string(progress.bytes_done) + " " +
+                           std::to_string(progress.bytes_total);
+  return record_event(RECORDED_PROGRESS, text.c_str());
+}
+
 inline void start_recording(std::vector<scripted_answer> answers = {}) {
   recorded_events.clear();
   scripted_answers = std::move(answers);
   archive_set_notify(record_event);
+  archive_set_progress(record_progress);
+}
+
+inline void stop_recording() {
+  archive_set_notify(nullptr);
+  archive_set_progress(nullptr);
 }
 
 inline std::vector<recorded_event> events_of(unsigned event) {

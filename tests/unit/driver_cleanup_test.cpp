@@ -6,7 +6,9 @@
 #include <string>
 
 #include "cleanup/cleanup_key.h"
-#include "driver/driver.h"
+#include "driver/cleanup_run.h"
+#include "driver/run_state.h"
+#include "foundation/backend.h"
 #include "foundation/foundation.h"
 #include "test_util.h"
 #include "ui/ui.h"

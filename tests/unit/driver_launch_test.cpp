@@ -9,7 +9,8 @@
 #endif
 #include <string>
 
-#include "driver/driver.h"
+#include "driver/launch.h"
+#include "driver/run_state.h"
 #include "foundation/foundation.h"
 #include "test_util.h"
 #include "ui/ui.h"

@@ -5,7 +5,8 @@
 #include <cstring>
 #include <string>
 
-#include "driver/driver.h"
+#include "driver/run_state.h"
+#include "driver/substitute.h"
 
 namespace {
 

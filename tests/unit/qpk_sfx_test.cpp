@@ -5,7 +5,10 @@
 
 #include <filesystem>
 
-#include "driver/driver.h"
+#include "driver/build_run.h"
+#include "driver/exit_status.h"
+#include "foundation/backend.h"
+#include "foundation/path.h"
 #include "options/options.h"
 #include "tests/unit/qpk_support.h"
 #include "ui/ui.h"

@@ -68,11 +68,6 @@ TEST_F(UiDispatcher, EachModeShowsAndAnswersAsTheResultsTableSays) {
        {"status.create", "item 1001 Extracting... @status1", "item 1002 C:\\d\\a.txt @status1", "sleep 100", "pump"}},
       {"normal: executing", INTERACTION_NORMAL, RESPONSE_ASK, 0, EVENT_EXECUTING, "setup.exe /s", {}, false, 0,
        {"status.create", "item 1001 Executing... @status1", "item 1002 setup.exe /s @status1", "pump"}},
-      {"normal: progress reaches the back-end", INTERACTION_NORMAL, RESPONSE_ASK, 0, EVENT_PROGRESS, "1 3 1 5 20", {}, false, 0,
-       {"status.create", "progress 1/3 @status1", "pump"}},
-      {"normal: a progress text that is no record is dropped", INTERACTION_NORMAL, RESPONSE_ASK, 0, EVENT_PROGRESS, "4 3 0 0 0", {}, false, 0,
-       {"status.create", "pump"}},
-      {"quiet: no progress", INTERACTION_QUIET, RESPONSE_ASK, 0, EVENT_PROGRESS, "1 3 1 5 20", {}, false, 0, {}},
       {"normal: destination fills the output field", INTERACTION_NORMAL, RESPONSE_ASK, 0, EVENT_DESTINATION, "C:\\d", {}, false, 0,
        {"status.create", "item 1004 C:\\d @status1", "pump"}},
       {"normal: output file fills the output field", INTERACTION_NORMAL, RESPONSE_ASK, 0, EVENT_OUTPUT_FILE, "C:\\o.exe", {}, false, 0,
@@ -107,6 +102,33 @@ TEST_F(UiDispatcher, EachModeShowsAndAnswersAsTheResultsTableSays) {
     fake.answers.assign(c.answers.begin(), c.answers.end());
     if (c.cancel_in_pump) cancel_during_pump();
     EXPECT_EQ(c.expected, ui_notify(c.event, c.text));
+    EXPECT_EQ(c.calls, fake.calls);
+  }
+}
+
+TEST_F(UiDispatcher, ProgressIsShownInNormalModeAndAnswersACancel) {
+  struct progress_case {
+    const char* name;
+    int mode;
+    bool cancel_in_pump;
+    int expected;
+    std::vector<std::string> calls;
+  };
+  const std::vector<progress_case> cases = {
+      {"normal: the record reaches the status window", INTERACTION_NORMAL, false, 0,
+       {"status.create", "progress 1/3 @status1", "pump"}},
+      {"normal: a cancel confirmed in the pump stops the extraction", INTERACTION_NORMAL, true, ERROR_CANCELLED,
+       {"status.create", "progress 1/3 @status1", "pump", CANCEL_QUESTION, "destroy status1"}},
+      {"quiet: no progress", INTERACTION_QUIET, true, 0, {}},
+      {"silent: no progress", INTERACTION_SILENT, true, 0, {}},
+  };
+  for (const progress_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetUp();
+    ui_set_interaction_mode(c.mode);
+    fake.answers = {true};
+    if (c.cancel_in_pump) cancel_during_pump();
+    EXPECT_EQ(c.expected, ui_progress(extract_progress{1, 3, 1, 5, 20}));
     EXPECT_EQ(c.calls, fake.calls);
   }
 }

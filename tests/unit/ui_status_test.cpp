@@ -68,7 +68,7 @@ TEST_F(UiStatus, CloseBoxEndsTheWindowForTheRestOfTheRun) {
 
   fake.calls.clear();
   ui_term();
-  EXPECT_EQ(std::vector<std::string>{"classes.unregister"}, fake.calls);
+  EXPECT_EQ(std::vector<std::string>{"backend.stop"}, fake.calls);
   EXPECT_TRUE(fake_calls_starting("destroy").empty()) << "a window already gone is not destroyed again";
 }
 
@@ -107,14 +107,14 @@ TEST_F(UiStatus, FailedCreationIsNotRetried) {
 TEST_F(UiStatus, InitAndTermRegisterAndReleaseTheWindows) {
   EXPECT_EQ(0, ui_init());
   ui_term();
-  EXPECT_EQ((std::vector<std::string>{"classes.register", "classes.unregister"}), fake.calls)
-      << "without a status window ui_term only unregisters the classes";
+  EXPECT_EQ((std::vector<std::string>{"backend.start", "backend.stop"}), fake.calls)
+      << "without a status window ui_term only stops the back-end";
 
   SetUp();
   ui_notify(EVENT_DESTINATION, "C:\\d");
   fake.calls.clear();
   ui_term();
-  EXPECT_EQ((std::vector<std::string>{"destroy status1", "classes.unregister"}), fake.calls);
+  EXPECT_EQ((std::vector<std::string>{"destroy status1", "backend.stop"}), fake.calls);
   EXPECT_EQ(0, ui_state.status_exists);
 }
 

@@ -142,20 +142,22 @@ void print_text(FILE* stream, const char* text) {
   fflush(stream);
 }
 
-}  // namespace
-
 // The run is cancelled rather than killed, so that its clean-up runs.
-void window_register_classes() {
+void catch_stop_signals() {
   struct sigaction action = {};
   action.sa_handler = on_stop;
   sigemptyset(&action.sa_mask);
   for (int signal_number : {SIGTERM, SIGHUP, SIGINT}) sigaction(signal_number, &action, nullptr);
 }
 
+}  // namespace
+
+void window_backend_start() { catch_stop_signals(); }
+
 bool window_cancel_requested() { return stop_requested != 0; }
 
 const uint32_t WINDOW_EXTRACTING_PAUSE_MS = 0;
-void window_unregister_classes() {}
+void window_backend_stop() {}
 
 ui_window window_create_status(void*) {
   if (!isatty(STDERR_FILENO)) return nullptr;

@@ -62,8 +62,8 @@ std::vector<std::string> fake_calls_starting(const std::string& prefix) {
   return found;
 }
 
-void window_register_classes() { fake.calls.push_back("classes.register"); }
-void window_unregister_classes() { fake.calls.push_back("classes.unregister"); }
+void window_backend_start() { fake.calls.push_back("backend.start"); }
+void window_backend_stop() { fake.calls.push_back("backend.stop"); }
 
 ui_window window_create_status(void*) {
   fake.calls.push_back("status.create");

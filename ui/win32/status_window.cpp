@@ -55,7 +55,9 @@ LRESULT CALLBACK status_window_proc(HWND window, UINT message, WPARAM wparam, LP
   return DefWindowProcA(window, message, wparam, lparam);
 }
 
-void window_register_classes() {
+// The back-end's start registers the splash and status window classes, its
+// stop unregisters them.
+void window_backend_start() {
   HINSTANCE module = GetModuleHandleA(nullptr);
   WNDCLASSA splash = {};
   splash.style = CLASS_STYLE;
@@ -78,7 +80,7 @@ void window_register_classes() {
   RegisterClassA(&status);
 }
 
-void window_unregister_classes() {
+void window_backend_stop() {
   HINSTANCE module = GetModuleHandleA(nullptr);
   UnregisterClassA(STATUS_CLASS, module);
   UnregisterClassA(SPLASH_CLASS, module);

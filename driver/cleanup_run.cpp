@@ -1,10 +1,13 @@
-// This run's clean-up key: the recording callback of an extraction that
-// deletes afterwards, and the clean-up at its end (cleanup/cleanup_key.h).
+// The /deleteafter clean-up run: this process's clean-up key, the recording
+// callback of an extraction that deletes afterwards, and the clean-up at its
+// end (cleanup/cleanup_key.h).
+#include "driver/cleanup_run.h"
+
 #include <cstdio>
 #include <cstring>
 
 #include "cleanup/cleanup_key.h"
-#include "driver/driver.h"
+#include "driver/run_state.h"
 #include "foundation/file.h"
 #include "foundation/log.h"
 #include "foundation/retry.h"

@@ -1,6 +1,7 @@
-// The engine's event codes and the answer that means "cancelled": what the
-// engine, the driver and the interaction dispatcher say to each other through
-// a notification callback.
+// The event codes and the answer that means "cancelled": what the engine, the
+// driver and the interaction dispatcher say to each other through a
+// notification callback. The extraction's progress travels apart, typed
+// (foundation/progress.h).
 #pragma once
 
 constexpr unsigned EVENT_EXTRACTING = 2;
@@ -13,8 +14,6 @@ constexpr unsigned EVENT_SPLASH = 106;
 constexpr unsigned EVENT_DESTINATION = 107;
 constexpr unsigned EVENT_OUTPUT_FILE = 108;
 constexpr unsigned EVENT_EXECUTING = 109;
-// The text is an extract_progress record (archive/progress.h).
-constexpr unsigned EVENT_PROGRESS = 110;
 
 constexpr int ERROR_CANCELLED = -308;
 
