@@ -6,6 +6,7 @@
 
 #include "archive/extract.h"
 #include "archive/layout.h"
+#include "archive/locate.h"
 #include "foundation/module.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // Opening an archive for reading: the file, and the bounds its layout gives.
 #include "archive/archive_file.h"
 
-#include "archive/layout.h"
+#include "archive/locate.h"
 
 int archive_file_open(archive_file* archive, const char* path) {
   archive_file_close(archive);

@@ -22,7 +22,7 @@ struct archive_file {
 };
 
 // Opens the file at path for reading and finds its archive (archive_locate in
-// layout.h). 0, leaving the file just after the signature field;
+// locate.h). 0, leaving the file just after the signature field;
 // ERROR_FILE_NOT_FOUND; the open's status; ERROR_FILE_END when the signature
 // field cannot be read whole before the end; ERROR_ARCHIVE_SIGNATURE. On
 // failure nothing stays open. The callback is left as it was.

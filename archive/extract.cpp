@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "archive/directories.h"
 #include "archive/entry_data.h"
 #include "archive/entry_split.h"
 #include "archive/entry_target.h"
@@ -16,6 +17,7 @@
 #include "archive/extract_jobs.h"
 #include "archive/layout.h"
 #include "archive/progress.h"
+#include "archive/wildcard.h"
 #include "foundation/failure.h"
 #include "foundation/file.h"
 #include "foundation/path.h"

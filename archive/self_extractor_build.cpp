@@ -1,10 +1,13 @@
 // The build of a self-extractor from its checked inputs, shared by the
-// builder and `qpk sfx`.
+// builder and `qpk sfx`: the checks, the steps that write the stub, the
+// option block, the archive and the trailer, and the output moved into place.
 #include "archive/self_extractor_build.h"
 
 #include <utility>
 
+#include "archive/copy_bytes.h"
 #include "archive/executable_image.h"
+#include "archive/locate.h"
 #include "foundation/failure.h"
 #include "foundation/path.h"
 #include "foundation/retry.h"
@@ -112,4 +115,32 @@ const char* se_build_output(const char* stub, const se_build_inputs& inputs, con
   if (failure != nullptr) os_file_delete(temporary);
   tell(note, nullptr);
   return failure;
+}
+
+int se_write_options(file_handle exe, const option_block* block) {
+  int status = file_seek(exe, 0, FILE_SEEK_END);
+  return status != 0 ? status : file_write_all(exe, block, sizeof *block);
+}
+
+uint32_t se_measure(file_handle file) {
+  int size = 0;
+  file_size(file, &size);
+  return size > 0 ? static_cast<uint32_t>(size) : 0;
+}
+
+int se_append_archive(file_handle archive, file_handle exe) {
+  int length = 0;
+  file_size(archive, &length);
+  if (length < 0) return ERROR_FILE_READ;
+  int status = file_seek(archive, 0, FILE_SEEK_SET);
+  if (status == 0) status = file_seek(exe, 0, FILE_SEEK_END);
+  return status != 0 ? status : copy_bytes(archive, exe, static_cast<uint32_t>(length));
+}
+
+int se_fix(file_handle exe, uint32_t archive_offset) {
+  int status = file_seek(exe, 0, FILE_SEEK_END);
+  if (status == 0) status = file_write_all(exe, &archive_offset, TRAILER_SIZE);
+  os_file_time now = os_time_now();
+  if (!os_file_set_times(exe, &now, &now, &now)) status = ERROR_FILE_WRITE;
+  return status;
 }

@@ -6,6 +6,8 @@
 // and archive give the same bytes whichever of them runs.
 #pragma once
 
+#include <cstdint>
+
 #include "archive/layout.h"
 #include "foundation/file.h"
 
@@ -25,11 +27,6 @@ struct se_build_inputs {
 const char* se_open_inputs(const char* stub, const char* archive, se_build_inputs* inputs);
 void se_close_inputs(se_build_inputs* inputs);
 
-// Copies the open program file source to the open target's position, a
-// signed program without its certificate table, with its security directory
-// and checksum cleared; 0 or ERROR_COPY_STUB.
-int se_copy_stub(file_handle source, file_handle target);
-
 // Told the temporary output's name once it exists, and null once it is gone
 // or in place: what an interrupt handler would have to remove.
 using se_temporary_note = void (*)(const char* name);
@@ -41,3 +38,17 @@ using se_temporary_note = void (*)(const char* name);
 // note may be null.
 const char* se_build_output(const char* stub, const se_build_inputs& inputs, const option_block& block,
                             const char* output, int* status, se_temporary_note note);
+
+// The steps of a build, each on the open output file. se_copy_stub copies the
+// program file source to the target's position, a signed program without its
+// certificate table, with its security directory and checksum cleared; 0 or
+// ERROR_COPY_STUB.
+int se_copy_stub(file_handle source, file_handle target);
+// Each appends at the output's end: the option block, the archive file whole,
+// the trailer with the archive's offset (which also stamps the current time).
+int se_write_options(file_handle exe, const option_block* block);
+int se_append_archive(file_handle archive, file_handle exe);
+int se_fix(file_handle exe, uint32_t archive_offset);
+// The file's length: after the option block, the archive's offset. 0 when it
+// cannot be told.
+uint32_t se_measure(file_handle file);

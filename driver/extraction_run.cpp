@@ -5,7 +5,9 @@
 
 #include "archive/access.h"
 #include "archive/extract.h"
+#include "archive/free_space.h"
 #include "archive/layout.h"
+#include "archive/locate.h"
 #include "archive/option_table.h"
 #include "driver/driver.h"
 #include "driver/options.h"

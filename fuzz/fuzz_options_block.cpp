@@ -13,6 +13,7 @@
 #include <string>
 
 #include "archive/layout.h"
+#include "archive/locate.h"
 #include "archive/option_table.h"
 #include "driver/driver.h"
 #include "driver/options.h"

@@ -1,6 +1,7 @@
 // The wildcard matcher and the attribute conversion.
 #include "archive/extract.h"
 #include "archive/layout.h"
+#include "archive/wildcard.h"
 #include "foundation/backend.h"
 #include "gtest/gtest.h"
 

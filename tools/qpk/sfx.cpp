@@ -4,6 +4,7 @@
 // Given files or folders, it first makes the archive as create would.
 #include <cstdio>
 
+#include "archive/locate.h"
 #include "archive/self_extractor_build.h"
 #include "driver/options.h"
 #include "foundation/failure.h"

@@ -1,7 +1,7 @@
 // Finding the archive inside a file and reading what lies before it: the
 // signature check, the trailer that points at an attached archive (in a
 // signed file, before the certificate table), and the option block.
-#include "archive/layout.h"
+#include "archive/locate.h"
 
 #include <algorithm>
 #include <cstring>
@@ -88,10 +88,4 @@ int se_read_options(file_handle file, uint32_t start, option_block* block) {
   int status = file_seek(file, static_cast<int32_t>(start - sizeof *block), FILE_SEEK_SET);
   if (status == 0) status = file_read(file, block, sizeof *block, nullptr);
   return status == 0 && signature_matches(block->signature, OPTION_SIGNATURE) ? 0 : ERROR_OPTION_BLOCK;
-}
-
-uint32_t se_measure(file_handle file) {
-  int size = 0;
-  file_size(file, &size);
-  return size > 0 ? static_cast<uint32_t>(size) : 0;
 }
