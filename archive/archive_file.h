@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "archive/events.h"
+#include "archive/locate.h"
 #include "foundation/file.h"
 
 struct archive_file {
@@ -28,5 +29,9 @@ struct archive_file {
 // failure nothing stays open. The callback is left as it was.
 int archive_file_open(archive_file* archive, const char* path);
 void archive_file_close(archive_file* archive);
+// How every open ends: on status 0 the archive takes the open file and its
+// archive's bounds; otherwise the file is closed and the archive left as it
+// was. Returns status.
+int archive_file_adopt(archive_file* archive, file_handle file, const archive_bounds& bounds, int status);
 // Calls the archive's callback; 0 when it has none.
 int archive_file_notify(const archive_file* archive, unsigned event, const char* text);
