@@ -102,6 +102,17 @@ bool refuse_folder_output(const char* output) {
 }
 #endif
 
+// Whether the output may be written: asked when it exists, and No when nobody
+// can be asked, which leaves the job undone and says so.
+bool may_replace(const char* output) {
+  if (file_exists(output) != 0) return true;
+  if (ui_can_ask()) return ui_notify(EVENT_OVERWRITE_QUERY, output) == 1;
+  char text[PATH_SIZE + 64];
+  snprintf(text, sizeof text, "%s exists; not overwritten: no terminal to ask", output);
+  notify_failure(text);
+  return false;
+}
+
 }  // namespace
 
 void show_usage(bool asked) {
@@ -144,30 +155,20 @@ int build_run(int argc, char** argv) {
 #endif
   ui_notify(EVENT_OUTPUT_FILE, g_target_path);
   option_block block;
-  g_run_status = options_record(&block);
-  if (g_run_status < 0) {
+  if (options_record(&block) < 0) {
     ui_notify(EVENT_MESSAGE, OPTION_TOO_LONG_TEXT);
     return EXIT_STATUS_FAILURE;
   }
   se_build_inputs inputs;
-  const char* failure = se_open_inputs(argv[0], archive, &inputs);
-  const char* named = archive;  // the file a failure's message names
-  if (failure == nullptr && file_exists(output) == 0) {
-    // No is the answer when nobody can be asked; the job is then undone.
-    if (!ui_can_ask()) {
-      failure = "%s exists; not overwritten: no terminal to ask";
-      named = output;
-    } else if (ui_notify(EVENT_OVERWRITE_QUERY, output) != 1) {
-      failure = "";  // the user keeps the existing output
-    }
-  }
-  if (failure == nullptr) failure = se_build_output(argv[0], inputs, block, g_target_path, &g_run_status, nullptr);
+  se_result result;
+  const bool built = se_open_inputs(argv[0], archive, archive, &inputs, &result) && may_replace(output) &&
+                     se_build_output(argv[0], inputs, block, g_target_path, nullptr, &result);
   se_close_inputs(&inputs);
-  if (failure == nullptr) return EXIT_STATUS_SUCCESS;
-  if (failure[0] != '\0') {
-    char text[PATH_SIZE + 64];
-    snprintf(text, sizeof text, failure, named);
-    notify_failure(text);
+  if (built) return EXIT_STATUS_SUCCESS;
+  // A refused overwrite has said why, or the user kept the existing output.
+  if (result.status < 0) {
+    if (result.path[0] != '\0') failure_note_path(result.path);
+    notify_failure(result.message);
   }
   return EXIT_STATUS_FAILURE;
 }

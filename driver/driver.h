@@ -1,6 +1,6 @@
 // The driver: the program entry, start-up and shut-down, and the two runs
-// (building a self-extractor, extracting one), with the process-wide run
-// status and target path they share.
+// (building a self-extractor, extracting one), with the process-wide target
+// path they share.
 #pragma once
 
 #include <cstddef>
@@ -37,9 +37,8 @@ constexpr size_t COMMAND_LINE_SIZE = 32 * 4096;
 constexpr size_t SHELL_WORD_SIZE = 4 * PATH_SIZE;
 constexpr char DESTINATION_TOKEN[] = "$(Destination)";
 
-// The result of the latest step of the run, and the full path the run works
-// on: the destination directory, or the output executable of a build.
-extern int g_run_status;
+// The full path the run works on: the destination directory, or the output
+// executable of a build.
 extern char g_target_path[PATH_SIZE];
 
 // A failure's reason line: a path and the system's words for what went wrong.
