@@ -6,6 +6,7 @@
 
 #include "archive/extract.h"
 #include "archive/layout.h"
+#include "archive/locate.h"
 #include "foundation/module.h"
 
 namespace {
@@ -42,14 +43,7 @@ int open_for_append(const char* path, archive_file* archive) {
     status = file_write_all(file, field, SIGNATURE_FIELD_SIZE);
     bounds = {0, SIGNATURE_FIELD_SIZE};
   }
-  if (status != 0) {
-    file_close(file);
-    return status;
-  }
-  archive->file = file;
-  archive->start = bounds.start;
-  archive->end = bounds.end;
-  return 0;
+  return archive_file_adopt(archive, file, bounds, status);
 }
 
 // The closing hook is recorded once: one more pair per opened archive would

@@ -1,8 +1,6 @@
 // Opening an archive for reading: the file, and the bounds its layout gives.
 #include "archive/archive_file.h"
 
-#include "archive/layout.h"
-
 int archive_file_open(archive_file* archive, const char* path) {
   archive_file_close(archive);
   if (file_exists(path) != 0) return ERROR_FILE_NOT_FOUND;
@@ -12,6 +10,10 @@ int archive_file_open(archive_file* archive, const char* path) {
   archive_bounds bounds;
   status = archive_locate(file, &bounds);
   if (status == 0) status = file_seek(file, static_cast<int32_t>(bounds.start + SIGNATURE_FIELD_SIZE), FILE_SEEK_SET);
+  return archive_file_adopt(archive, file, bounds, status);
+}
+
+int archive_file_adopt(archive_file* archive, file_handle file, const archive_bounds& bounds, int status) {
   if (status != 0) {
     file_close(file);
     return status;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "archive/locate.h"
 #include "foundation/events.h"
 #include "foundation/file.h"
 #include "foundation/progress.h"
@@ -24,11 +25,15 @@ struct archive_file {
 };
 
 // Opens the file at path for reading and finds its archive (archive_locate in
-// layout.h). 0, leaving the file just after the signature field;
+// locate.h). 0, leaving the file just after the signature field;
 // ERROR_FILE_NOT_FOUND; the open's status; ERROR_FILE_END when the signature
 // field cannot be read whole before the end; ERROR_ARCHIVE_SIGNATURE. On
 // failure nothing stays open. The callbacks are left as they were.
 int archive_file_open(archive_file* archive, const char* path);
 void archive_file_close(archive_file* archive);
+// How every open ends: on status 0 the archive takes the open file and its
+// archive's bounds; otherwise the file is closed and the archive left as it
+// was. Returns status.
+int archive_file_adopt(archive_file* archive, file_handle file, const archive_bounds& bounds, int status);
 // Calls the archive's callback; 0 when it has none.
 int archive_file_notify(const archive_file* archive, unsigned event, const char* text);

@@ -1,6 +1,7 @@
 // Copies a count of bytes between two open files: inside the system where it
 // can, otherwise through one pool block.
-#include "archive/layout.h"
+#include "archive/copy_bytes.h"
+
 #include "foundation/pool.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "archive/extract.h"
+#include "archive/directories.h"
 #include "foundation/failure.h"
 #include "foundation/path.h"
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "archive/copy_bytes.h"
 #include "archive/entry_data.h"
 #include "archive/extract.h"
 #include "archive/pump.h"

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "archive/layout.h"
+#include "foundation/backend.h"
 #include "foundation/path.h"
 #include "foundation/text_encoding.h"
 

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "archive/layout.h"
+#include "foundation/little_endian.h"
 
 namespace {
 
@@ -19,10 +20,6 @@ constexpr uint32_t PE_CHECKSUM_FIELD = 64;  // in the optional header, in both f
 constexpr uint32_t PE32_MAGIC = 0x10B;
 constexpr uint32_t PE32_PLUS_MAGIC = 0x20B;
 constexpr uint32_t ELF_SHT_NOBITS = 8;
-
-uint16_t u16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-uint32_t u32(const uint8_t* p) { return u16(p) | static_cast<uint32_t>(u16(p + 2)) << 16; }
-uint64_t u64(const uint8_t* p) { return u32(p) | static_cast<uint64_t>(u32(p + 4)) << 32; }
 
 struct image_reader {
   file_handle file;
@@ -47,9 +44,9 @@ struct pe_headers {
 bool pe_read_headers(const image_reader& image, pe_headers* out) {
   uint8_t dos[64];
   if (!image.read(0, dos, sizeof dos) || dos[0] != 'M' || dos[1] != 'Z') return false;
-  out->pe = u32(dos + 0x3C);
+  out->pe = le_u32(dos + 0x3C);
   if (!image.read(out->pe, out->header, 24) || memcmp(out->header, "PE\0\0", 4) != 0) return false;
-  out->optional_size = u16(out->header + 20);
+  out->optional_size = le_u16(out->header + 20);
   // An optional header cut short by the file's end is read as none.
   const uint32_t readable = std::min<uint32_t>(out->optional_size, sizeof out->header - 24);
   if (!image.read(uint64_t{out->pe} + 24, out->header + 24, readable)) memset(out->header + 24, 0, readable);
@@ -58,18 +55,19 @@ bool pe_read_headers(const image_reader& image, pe_headers* out) {
 
 bool pe_security(const pe_headers& headers, pe_security_directory* out) {
   const uint8_t* optional = headers.header + 24;
-  const uint32_t magic = headers.optional_size >= 2 ? u16(optional) : 0;
+  const uint32_t magic = headers.optional_size >= 2 ? le_u16(optional) : 0;
   if (magic != PE32_MAGIC && magic != PE32_PLUS_MAGIC) return false;
   // The directory count and the directories follow the fixed fields, which
   // are longer in the 64-bit form.
   const uint32_t count_field = magic == PE32_PLUS_MAGIC ? 108 : 92;
   const uint32_t entry = count_field + 4 + PE_SECURITY_DIRECTORY * PE_DIRECTORY_ENTRY_SIZE;
-  if (headers.optional_size < entry + PE_DIRECTORY_ENTRY_SIZE || u32(optional + count_field) <= PE_SECURITY_DIRECTORY)
+  if (headers.optional_size < entry + PE_DIRECTORY_ENTRY_SIZE ||
+      le_u32(optional + count_field) <= PE_SECURITY_DIRECTORY)
     return false;
   out->checksum = headers.pe + 24 + PE_CHECKSUM_FIELD;
   out->entry = headers.pe + 24 + entry;
-  out->offset = u32(optional + entry);
-  out->size = u32(optional + entry + 4);
+  out->offset = le_u32(optional + entry);
+  out->size = le_u32(optional + entry + 4);
   return true;
 }
 
@@ -77,9 +75,9 @@ bool pe_end(const image_reader& image, bool with_certificate, uint64_t* end) {
   pe_headers headers;
   if (!pe_read_headers(image, &headers)) return false;
   const uint8_t* header = headers.header;
-  const uint32_t sections = u16(header + 6);
-  const uint32_t symbol_table = u32(header + 12);
-  const uint32_t symbols = u32(header + 16);
+  const uint32_t sections = le_u16(header + 6);
+  const uint32_t symbol_table = le_u32(header + 12);
+  const uint32_t symbols = le_u32(header + 16);
   const uint64_t table = uint64_t{headers.pe} + 24 + headers.optional_size;
   if (sections * PE_SECTION_SIZE > TABLE_LIMIT) return false;
   uint8_t rows[TABLE_LIMIT];
@@ -87,14 +85,14 @@ bool pe_end(const image_reader& image, bool with_certificate, uint64_t* end) {
   uint64_t last = table + sections * PE_SECTION_SIZE;
   for (uint32_t i = 0; i < sections; ++i) {
     const uint8_t* row = rows + i * PE_SECTION_SIZE;
-    if (u32(row + 16) > 0) last = std::max(last, uint64_t{u32(row + 20)} + u32(row + 16));
+    if (le_u32(row + 16) > 0) last = std::max(last, uint64_t{le_u32(row + 20)} + le_u32(row + 16));
   }
   // An image that was not stripped keeps its symbols and their names after
   // the sections; the names' table begins with its own length.
   if (symbol_table != 0) {
     uint64_t names = uint64_t{symbol_table} + uint64_t{symbols} * PE_SYMBOL_SIZE;
     uint8_t length[4];
-    last = std::max(last, image.read(names, length, 4) ? names + u32(length) : names);
+    last = std::max(last, image.read(names, length, 4) ? names + le_u32(length) : names);
   }
   // A signature's certificate table follows the image after its alignment;
   // one further away has something appended to the image before it.
@@ -111,18 +109,18 @@ bool elf_end(const image_reader& image, uint64_t* end) {
   if (!image.read(0, header, 52) || memcmp(header, "\x7F" "ELF", 4) != 0 || header[5] != 1) return false;
   const bool wide = header[4] == 2;
   if (wide && !image.read(0, header, 64)) return false;
-  const uint64_t table = wide ? u64(header + 0x28) : u32(header + 0x20);
-  const uint32_t entry_size = u16(header + (wide ? 0x3A : 0x2E));
-  const uint32_t entries = u16(header + (wide ? 0x3C : 0x30));
+  const uint64_t table = wide ? le_u64(header + 0x28) : le_u32(header + 0x20);
+  const uint32_t entry_size = le_u16(header + (wide ? 0x3A : 0x2E));
+  const uint32_t entries = le_u16(header + (wide ? 0x3C : 0x30));
   if (entry_size < (wide ? 64u : 40u) || entries * entry_size > TABLE_LIMIT) return false;
   uint8_t rows[TABLE_LIMIT];
   if (!image.read(table, rows, entries * entry_size)) return false;
   uint64_t last = table + uint64_t{entries} * entry_size;
   for (uint32_t i = 0; i < entries; ++i) {
     const uint8_t* row = rows + i * entry_size;
-    if (u32(row + 4) == ELF_SHT_NOBITS) continue;
-    const uint64_t offset = wide ? u64(row + 0x18) : u32(row + 0x10);
-    const uint64_t length = wide ? u64(row + 0x20) : u32(row + 0x14);
+    if (le_u32(row + 4) == ELF_SHT_NOBITS) continue;
+    const uint64_t offset = wide ? le_u64(row + 0x18) : le_u32(row + 0x10);
+    const uint64_t length = wide ? le_u64(row + 0x20) : le_u32(row + 0x14);
     last = std::max(last, offset + length);
   }
   *end = last;

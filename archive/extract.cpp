@@ -10,12 +10,14 @@
 #include <cstring>
 
 #include "archive/attributes.h"
+#include "archive/directories.h"
 #include "archive/entry_data.h"
 #include "archive/entry_split.h"
 #include "archive/entry_target.h"
 #include "archive/entry_walk.h"
 #include "archive/extract_jobs.h"
 #include "archive/layout.h"
+#include "archive/wildcard.h"
 #include "foundation/failure.h"
 #include "foundation/file.h"
 #include "foundation/path.h"

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "archive/extract.h"
+#include "archive/free_space.h"
 #include "foundation/backend.h"
 #include "foundation/failure.h"
 #include "foundation/path.h"

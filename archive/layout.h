@@ -7,8 +7,6 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "foundation/file.h"
-
 constexpr char ARCHIVE_SIGNATURE[] = "QOR ARCHIVE FORMAT 2.0";
 constexpr char OPTION_SIGNATURE[] = "QOR SE ARCHIVE FORMAT 2.0";
 constexpr int SIGNATURE_FIELD_SIZE = 32;
@@ -17,7 +15,6 @@ constexpr int OPTION_COMMAND_SIZE = 128;
 constexpr int OPTION_NAME_SIZE = 32;
 constexpr int OPTION_DESTINATION_SIZE = 128;
 constexpr int TRAILER_SIZE = 4;
-constexpr uint32_t COPY_BUFFER_SIZE = 65520;
 
 constexpr int ERROR_ARCHIVE_SIGNATURE = -301;
 // The option block before a self-extractor's archive is missing or not signed.
@@ -80,39 +77,3 @@ static_assert(offsetof(option_block, flags) == 32);
 static_assert(offsetof(option_block, command) == 36);
 static_assert(offsetof(option_block, name) == 164);
 static_assert(offsetof(option_block, destination) == 196);
-
-// True when the 32 bytes match the signature up to and including its zero.
-bool signature_matches(const char* field, const char* signature);
-
-// Where a file's archive lies: its signature field at start, its entries
-// ending at end (the trailer's position, or the end of a plain archive).
-struct archive_bounds {
-  uint32_t start = 0;
-  uint32_t end = 0;
-};
-// A plain archive carries the signature at offset 0; otherwise the file's last
-// 4 bytes give the offset of an attached archive, or in a signed PE file (its
-// security directory names a certificate table that ends the file) the 4
-// bytes before that table and its zero alignment. 0; ERROR_FILE_END when the
-// signature field at the located offset cannot be read whole before the end
-// (or the file is too short for one); ERROR_ARCHIVE_SIGNATURE when the bytes
-// there are not the signature. Moves the file's position.
-int archive_locate(file_handle file, archive_bounds* bounds);
-// Reads the 324 bytes before the archive at start into block (zero where
-// there is no room for them). 0, or ERROR_OPTION_BLOCK when there is no
-// block, it cannot be read or its signature does not match.
-int se_read_options(file_handle file, uint32_t start, option_block* block);
-
-// The steps that make a self-extractor, each on the open output file and each
-// appending at its end: the option block, the archive file whole, the
-// trailer with the archive's offset (which also stamps the current time).
-int se_write_options(file_handle exe, const option_block* block);
-// The file's length: after the option block, the archive's offset. 0 when it
-// cannot be told.
-uint32_t se_measure(file_handle file);
-int se_append_archive(file_handle archive, file_handle exe);
-int se_fix(file_handle exe, uint32_t archive_offset);
-
-// Copies count bytes from the source's position to the target's. A source
-// that ends early gives ERROR_FILE_END, a short write ERROR_FILE_WRITE.
-int copy_bytes(file_handle source, file_handle target, uint32_t count);

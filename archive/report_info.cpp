@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "archive/archive_report.h"
+#include "archive/locate.h"
 #include "archive/option_table.h"
-#include "archive/self_extractor_build.h"
 
 namespace {
 

@@ -1,28 +1,41 @@
 // The build of a self-extractor from its checked inputs, shared by the
-// builder and `qpk sfx`.
+// builder and `qpk sfx`: the checks, the steps that write the stub, the
+// option block, the archive and the trailer, and the output moved into place.
 #include "archive/self_extractor_build.h"
 
+#include <cstdio>
 #include <utility>
 
+#include "archive/copy_bytes.h"
 #include "archive/executable_image.h"
+#include "archive/locate.h"
 #include "foundation/failure.h"
 #include "foundation/path.h"
 
 namespace {
 
-// Writes the whole self-extractor into the open, empty output; null, or the
-// message of the step that failed.
-const char* write_self_extractor(const se_build_inputs& inputs, const option_block& block, file_handle exe,
-                                 int* status) {
-  *status = se_copy_stub(inputs.stub, exe);
-  if (*status < 0) return "Error copying self-extractor";
-  *status = se_write_options(exe, &block);
-  if (*status < 0) return "Error appending options to self-extractor";
+// Records a failed step in the result: its status, its message and the file
+// whose system reason explains it. False, for the caller to return.
+bool fail(se_result* result, int status, const char* message, const char* path = "") {
+  result->status = status;
+  snprintf(result->message, sizeof result->message, "%s", message);
+  snprintf(result->path, sizeof result->path, "%s", path);
+  return false;
+}
+
+// Writes the whole self-extractor into the open, empty output; true, or false
+// with the step that failed in the result.
+bool write_self_extractor(const se_build_inputs& inputs, const option_block& block, file_handle exe,
+                          const char* output, se_result* result) {
+  int status = se_copy_stub(inputs.stub, exe);
+  if (status < 0) return fail(result, status, "Error copying self-extractor", output);
+  status = se_write_options(exe, &block);
+  if (status < 0) return fail(result, status, "Error appending options to self-extractor", output);
   uint32_t archive_offset = se_measure(exe);
-  *status = se_append_archive(inputs.archive, exe);
-  if (*status < 0) return "Error adding QPK to self-extractor";
-  *status = se_fix(exe, archive_offset);
-  return *status < 0 ? "Error fixing self-extractor" : nullptr;
+  status = se_append_archive(inputs.archive, exe);
+  if (status < 0) return fail(result, status, "Error adding QPK to self-extractor", output);
+  status = se_fix(exe, archive_offset);
+  return status < 0 ? fail(result, status, "Error fixing self-extractor", output) : true;
 }
 
 void tell(se_temporary_note note, const char* name) {
@@ -31,15 +44,19 @@ void tell(se_temporary_note note, const char* name) {
 
 }  // namespace
 
-const char* se_open_inputs(const char* stub, const char* archive, se_build_inputs* inputs) {
-  if (file_open(stub, &inputs->stub, FILE_MODE_READ) != 0) {
+bool se_open_inputs(const char* stub, const char* archive, const char* archive_name, se_build_inputs* inputs,
+                    se_result* result) {
+  char text[SE_MESSAGE_SIZE];
+  int status = file_open(stub, &inputs->stub, FILE_MODE_READ);
+  if (status != 0) {
     inputs->stub = NO_FILE;
-    return "Error copying self-extractor";
+    return fail(result, status, "Error copying self-extractor");
   }
-  if (file_open(archive, &inputs->archive, FILE_MODE_READ) != 0) {
+  status = file_open(archive, &inputs->archive, FILE_MODE_READ);
+  if (status != 0) {
     inputs->archive = NO_FILE;
-    failure_note_path(archive);
-    return "ERROR: Unable to open the archive \"%s\"";
+    snprintf(text, sizeof text, "ERROR: Unable to open the archive \"%s\"", archive_name);
+    return fail(result, status, text, archive);
   }
   // A size of 2 GiB or more is reported as -1, which counts as too large.
   int stub_size = 0, archive_size = 0;
@@ -47,10 +64,18 @@ const char* se_open_inputs(const char* stub, const char* archive, se_build_input
   file_size(inputs->archive, &archive_size);
   const uint64_t total = uint64_t{static_cast<uint32_t>(stub_size)} + sizeof(option_block) +
                          static_cast<uint32_t>(archive_size) + TRAILER_SIZE;
-  if (total > static_cast<uint64_t>(INT32_MAX)) return "ERROR: \"%s\" is too large for a self-extractor";
+  if (total > static_cast<uint64_t>(INT32_MAX)) {
+    snprintf(text, sizeof text, "ERROR: \"%s\" is too large for a self-extractor", archive_name);
+    return fail(result, ERROR_BUILD_TOO_LARGE, text);
+  }
   archive_bounds bounds;
-  if (archive_locate(inputs->archive, &bounds) != 0 || bounds.start != 0) return "ERROR: \"%s\" is not a QPK archive";
-  return nullptr;
+  status = archive_locate(inputs->archive, &bounds);
+  if (status == 0 && bounds.start != 0) status = ERROR_ARCHIVE_SIGNATURE;
+  if (status != 0) {
+    snprintf(text, sizeof text, "ERROR: \"%s\" is not a QPK archive", archive_name);
+    return fail(result, status, text);
+  }
+  return true;
 }
 
 void se_close_inputs(se_build_inputs* inputs) {
@@ -84,30 +109,54 @@ int se_copy_stub(file_handle source, file_handle target) {
   return file_seek(target, 0, FILE_SEEK_END) == 0 ? 0 : ERROR_COPY_STUB;
 }
 
-const char* se_build_output(const char* stub, const se_build_inputs& inputs, const option_block& block,
-                            const char* output, int* status, se_temporary_note note) {
+bool se_build_output(const char* stub, const se_build_inputs& inputs, const option_block& block,
+                     const char* output, se_temporary_note note, se_result* result) {
   char temporary[PATH_SIZE];
   file_handle exe = NO_FILE;
   // The output is what a failure here concerns: a full disk or a folder
   // that refuses it.
-  if (file_create_temporary(output, temporary, sizeof temporary, &exe) != 0) {
-    failure_note_path(output);
-    return "Error copying self-extractor";
-  }
+  int status = file_create_temporary(output, temporary, sizeof temporary, &exe);
+  if (status != 0) return fail(result, status, "Error copying self-extractor", output);
   tell(note, temporary);
-  const char* failure = write_self_extractor(inputs, block, exe, status);
-  if (failure != nullptr) failure_note_path(output);
+  bool built = write_self_extractor(inputs, block, exe, output, result);
   file_close(exe);
   // Normal attributes, keeping the stub's execute permission on POSIX.
   uint32_t execute = os_get_attributes(stub);
   execute = execute == OS_ATTR_INVALID ? 0 : execute & OS_ATTR_EXECUTE;
   os_set_attributes(temporary, OS_ATTR_NORMAL | execute);
-  if (failure != nullptr) {
+  if (!built) {
     os_file_delete(temporary);
   } else if (file_commit_temporary(temporary, output) != 0) {
-    failure_note_path(output);
-    failure = "Error fixing self-extractor";
+    built = fail(result, ERROR_FILE_WRITE, "Error fixing self-extractor", output);
   }
   tell(note, nullptr);
-  return failure;
+  return built;
+}
+
+int se_write_options(file_handle exe, const option_block* block) {
+  int status = file_seek(exe, 0, FILE_SEEK_END);
+  return status != 0 ? status : file_write_all(exe, block, sizeof *block);
+}
+
+uint32_t se_measure(file_handle file) {
+  int size = 0;
+  file_size(file, &size);
+  return size > 0 ? static_cast<uint32_t>(size) : 0;
+}
+
+int se_append_archive(file_handle archive, file_handle exe) {
+  int length = 0;
+  file_size(archive, &length);
+  if (length < 0) return ERROR_FILE_READ;
+  int status = file_seek(archive, 0, FILE_SEEK_SET);
+  if (status == 0) status = file_seek(exe, 0, FILE_SEEK_END);
+  return status != 0 ? status : copy_bytes(archive, exe, static_cast<uint32_t>(length));
+}
+
+int se_fix(file_handle exe, uint32_t archive_offset) {
+  int status = file_seek(exe, 0, FILE_SEEK_END);
+  if (status == 0) status = file_write_all(exe, &archive_offset, TRAILER_SIZE);
+  os_file_time now = os_time_now();
+  if (!os_file_set_times(exe, &now, &now, &now)) status = ERROR_FILE_WRITE;
+  return status;
 }

@@ -4,7 +4,7 @@
 #include <cctype>
 #include <string_view>
 
-#include "archive/extract.h"
+#include "archive/wildcard.h"
 
 namespace {
 

@@ -17,6 +17,7 @@
 #include <zlib.h>
 
 #include "archive/layout.h"
+#include "foundation/little_endian.h"
 
 namespace {
 
@@ -39,10 +40,6 @@ bool load(const char* path, std::vector<uint8_t>& data) {
   return ok;
 }
 
-uint32_t read_u32(const uint8_t* p) {
-  return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
 // Where the archive starts: at 0 for a plain archive, else where the trailer says.
 bool find_archive(const std::vector<uint8_t>& data, size_t* start) {
   // The signature and its zero must match; the rest of the field is not read.
@@ -52,7 +49,7 @@ bool find_archive(const std::vector<uint8_t>& data, size_t* start) {
   };
   if (matches(0)) return *start = 0, true;
   if (data.size() < TRAILER_SIZE) return false;
-  *start = read_u32(&data[data.size() - TRAILER_SIZE]);
+  *start = le_u32(&data[data.size() - TRAILER_SIZE]);
   return matches(*start);
 }
 

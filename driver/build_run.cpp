@@ -106,6 +106,18 @@ bool refuse_folder_output(const char* output) {
 }
 #endif
 
+// Whether the output may be written: asked when it exists, and No when nobody
+// can be asked, which leaves the job undone and says so.
+bool may_replace(const char* output) {
+  if (file_exists(output) != 0) return true;
+  char unasked[PATH_SIZE + 64];
+  if (ui_overwrite_unasked(output, unasked, sizeof unasked)) {
+    notify_failure(unasked);
+    return false;
+  }
+  return ui_notify(EVENT_OVERWRITE_QUERY, output) == 1;
+}
+
 }  // namespace
 
 void show_usage(bool asked) {
@@ -148,30 +160,20 @@ int build_run(const option_state& options, int argc, char** argv) {
 #endif
   ui_notify(EVENT_OUTPUT_FILE, g_target_path);
   option_block block;
-  g_run_status = options_record(options, &block);
-  if (g_run_status < 0) {
+  if (options_record(options, &block) < 0) {
     ui_notify(EVENT_MESSAGE, OPTION_TOO_LONG_TEXT);
     return EXIT_STATUS_FAILURE;
   }
   se_build_inputs inputs;
-  const char* failure = se_open_inputs(argv[0], archive, &inputs);
-  if (failure == nullptr && file_exists(output) == 0) {
-    // No is the answer when nobody can be asked; the job is then undone.
-    char unasked[PATH_SIZE + 64];
-    if (ui_overwrite_unasked(output, unasked, sizeof unasked)) {
-      notify_failure(unasked);
-      failure = "";  // said
-    } else if (ui_notify(EVENT_OVERWRITE_QUERY, output) != 1) {
-      failure = "";  // the user keeps the existing output
-    }
-  }
-  if (failure == nullptr) failure = se_build_output(argv[0], inputs, block, g_target_path, &g_run_status, nullptr);
+  se_result result;
+  const bool built = se_open_inputs(argv[0], archive, archive, &inputs, &result) && may_replace(output) &&
+                     se_build_output(argv[0], inputs, block, g_target_path, nullptr, &result);
   se_close_inputs(&inputs);
-  if (failure == nullptr) return EXIT_STATUS_SUCCESS;
-  if (failure[0] != '\0') {
-    char text[PATH_SIZE + 64];
-    snprintf(text, sizeof text, failure, archive);
-    notify_failure(text);
+  if (built) return EXIT_STATUS_SUCCESS;
+  // A refused overwrite has said why, or the user kept the existing output.
+  if (result.status < 0) {
+    if (result.path[0] != '\0') failure_note_path(result.path);
+    notify_failure(result.message);
   }
   return EXIT_STATUS_FAILURE;
 }

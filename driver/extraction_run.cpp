@@ -5,7 +5,9 @@
 
 #include "archive/access.h"
 #include "archive/extract.h"
+#include "archive/free_space.h"
 #include "archive/layout.h"
+#include "archive/locate.h"
 #include "archive/option_table.h"
 #include "driver/cleanup_run.h"
 #include "driver/exit_status.h"
@@ -148,10 +150,10 @@ int extraction_run(const option_state& options, int argc, char** argv, const ext
   LOG_MESSAGE(LOG_INFO, "Extracting...");
   option_block block;
   const archive_file* own = archive_current();
-  g_run_status = se_read_options(own->file, own->start, &block);
+  int status = se_read_options(own->file, own->start, &block);
   // A block that cannot be read or is not signed holds nothing to act on:
   // its command would be a launch of whatever bytes are there.
-  if (g_run_status < 0) ui_report_error(g_run_status, DAMAGED_SELF_EXTRACTOR_TEXT);
+  if (status < 0) ui_report_error(status, DAMAGED_SELF_EXTRACTOR_TEXT);
   const block_texts texts = texts_of(block);
   uint32_t flags = block.flags;
 
@@ -200,13 +202,12 @@ int extraction_run(const option_state& options, int argc, char** argv, const ext
   // The Windows program's one thread also pumps its window's messages.
   archive_set_threads(work_crew_threads_wanted());
 #endif
-  g_run_status = archive_extract("*.*", g_target_path, (flags & SEF_USE_PATHS) ? 1 : 0);
+  status = archive_extract("*.*", g_target_path, (flags & SEF_USE_PATHS) ? 1 : 0);
   int exit_status = EXIT_STATUS_FAILURE;
-  if (g_run_status == ERROR_CANCELLED && SAYS_CANCELLED) {
+  if (status == ERROR_CANCELLED && SAYS_CANCELLED) {
     ui_notify(EVENT_MESSAGE, "Cancelled");
-  } else if (g_run_status < 0) {
-    notify_failure(g_run_status == ERROR_DISK_SPACE ? "Insufficient space to extract files"
-                                                    : "Unable to extract files");
+  } else if (status < 0) {
+    notify_failure(status == ERROR_DISK_SPACE ? "Insufficient space to extract files" : "Unable to extract files");
   } else {
     exit_status = texts.command[0] != '\0' && choices.launch
                       ? run_command(texts.command, argc, argv, flags, delete_after)

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "archive/layout.h"
+#include "archive/locate.h"
 #include "archive/option_table.h"
 #include "driver/launch.h"
 #include "driver/run_state.h"

@@ -3,26 +3,13 @@
 // before a bitmap is handed out.
 #include "ui/bitmap.h"
 
-#include <cstring>
-
 #include "foundation/backend.h"
+#include "foundation/little_endian.h"
 #include "foundation/pool.h"
 
 namespace {
 
 constexpr uint32_t BI_RGB_COMPRESSION = 0;
-
-uint32_t read_u32(const unsigned char* p) {
-  uint32_t value;
-  memcpy(&value, p, sizeof value);
-  return value;
-}
-
-uint16_t read_u16(const unsigned char* p) {
-  uint16_t value;
-  memcpy(&value, p, sizeof value);
-  return value;
-}
 
 uint32_t color_table_entries(const ui_bitmap_info& info) {
   if (info.colors_used != 0) return info.colors_used;
@@ -58,7 +45,7 @@ int load_bitmap_file(const char* name, const void** out) {
     os_bitmap_file_close(file);
     return ERROR_BITMAP_FILE_SHORT;
   }
-  uint32_t file_size = read_u32(file_header + 2);
+  uint32_t file_size = le_u32(file_header + 2);
   // A size too small for an information header would make the block smaller
   // than the fields read from it.
   if (file_header[0] != 'B' || file_header[1] != 'M' ||
@@ -99,13 +86,13 @@ int load_bitmap_file(const char* name, const void** out) {
 ui_bitmap_info ui_bitmap_read_info(const void* bitmap) {
   const unsigned char* p = static_cast<const unsigned char*>(bitmap);
   ui_bitmap_info info;
-  info.header_size = read_u32(p);
-  info.width = static_cast<int32_t>(read_u32(p + 4));
-  info.height = static_cast<int32_t>(read_u32(p + 8));
-  info.planes = read_u16(p + 12);
-  info.bit_count = read_u16(p + 14);
-  info.compression = read_u32(p + 16);
-  info.colors_used = read_u32(p + 32);
+  info.header_size = le_u32(p);
+  info.width = static_cast<int32_t>(le_u32(p + 4));
+  info.height = static_cast<int32_t>(le_u32(p + 8));
+  info.planes = le_u16(p + 12);
+  info.bit_count = le_u16(p + 14);
+  info.compression = le_u32(p + 16);
+  info.colors_used = le_u32(p + 32);
   return info;
 }
 

@@ -5,6 +5,7 @@
 #include <initializer_list>
 
 #include "archive/entry_split.h"
+#include "archive/copy_bytes.h"
 #include "archive/extract.h"
 #include "archive_fixture.h"
 

@@ -6,6 +6,7 @@
 
 #include "archive/entry_target.h"
 #include "archive/extract.h"
+#include "archive/free_space.h"
 #include "archive/layout.h"
 #include "archive_fixture.h"
 #include "foundation/failure.h"

@@ -3,8 +3,11 @@
 #include <cstring>
 #include <filesystem>
 
+#include "archive/copy_bytes.h"
 #include "archive/extract.h"
 #include "archive/layout.h"
+#include "archive/locate.h"
+#include "archive/self_extractor_build.h"
 #include "archive_fixture.h"
 #include "foundation/file.h"
 #include "foundation/pool.h"

@@ -5,6 +5,7 @@
 
 #include "archive/executable_image.h"
 #include "archive/layout.h"
+#include "archive/locate.h"
 #include "archive_fixture.h"
 #include "signed_image.h"
 

@@ -1,12 +1,13 @@
 // The copy of a builder program as a self-extractor's stub: a signed program
-// is copied as it was before signing, so the result can be signed. The
-// archive tests' environment starts the foundation.
+// is copied as it was before signing, so the result can be signed; and what a
+// refused build reports. The archive tests' environment starts the foundation.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "archive/executable_image.h"
 #include "archive/self_extractor_build.h"
+#include "archive_fixture.h"
 #include "signed_image.h"
 #include "test_util.h"
 
@@ -42,6 +43,45 @@ TEST_F(StubCopy, SignedProgramLosesItsCertificateTableOthersAreCopiedWhole) {
   }
   const std::string not_a_pe = "\x7F" "ELF" + std::string(3000, 'x');
   EXPECT_EQ(not_a_pe, copy_of(not_a_pe));
+}
+
+// The message names the archive as the caller names it; only a failure that
+// the system explains names a file for the reason line.
+TEST(SelfExtractorBuild, RefusalsSayWhatFailedAndWhichFileTheReasonConcerns) {
+  scratch_dir dir;
+  const std::string stub = dir.path("stub.exe"), archive = dir.path("data.qpk");
+  write_file(stub, "MZ" + random_bytes(998, 3));
+  write_file(archive, make_archive({stored("a.txt", "alpha")}));
+  write_file(dir.path("setup.exe"), make_self_extractor(read_file(stub), read_file(archive)));
+  write_file(dir.path("file"), "a plain file");
+  const struct {
+    const char* what;
+    std::string archive;
+    std::string output;
+    std::string message;
+    std::string path;
+  } cases[] = {
+      {"missing archive", dir.path("none.qpk"), dir.path("out.exe"), "ERROR: Unable to open the archive \"shown\"",
+       dir.path("none.qpk")},
+      {"self-extractor as archive", dir.path("setup.exe"), dir.path("out.exe"), "ERROR: \"shown\" is not a QPK archive",
+       ""},
+      {"output below a file", archive, dir.path("file/out.exe"), "Error copying self-extractor",
+       dir.path("file/out.exe")},
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.what);
+    se_build_inputs inputs;
+    se_result result;
+    const bool built =
+        se_open_inputs(stub.c_str(), test.archive.c_str(), "shown", &inputs, &result) &&
+        se_build_output(stub.c_str(), inputs, option_block{}, test.output.c_str(), nullptr, &result);
+    se_close_inputs(&inputs);
+    EXPECT_FALSE(built);
+    EXPECT_GT(0, result.status) << "a refusal carries the failed step's status";
+    EXPECT_EQ(test.message, result.message);
+    EXPECT_EQ(test.path, result.path) << "the file the reason line names, or none";
+    EXPECT_FALSE(path_exists(dir.path("out.exe"))) << "a refused build writes nothing";
+  }
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // The wildcard matcher.
-#include "archive/extract.h"
+#include "archive/wildcard.h"
 #include "gtest/gtest.h"
 
 namespace {

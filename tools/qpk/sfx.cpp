@@ -2,8 +2,7 @@
 // builder's own code (archive/self_extractor_build.h) with the option block
 // its own parser records, so that the output is the builder's, byte for byte.
 // Given files or folders, it first makes the archive as create would.
-#include <cstdio>
-
+#include "archive/locate.h"
 #include "archive/self_extractor_build.h"
 #include "foundation/backend.h"
 #include "foundation/failure.h"
@@ -37,11 +36,9 @@ struct open_inputs {
   ~open_inputs() { se_close_inputs(&files); }
 };
 
-// A builder message, with %s standing for the file it names.
-int refuse(std::ostream& err, const char* message, const std::string& named) {
-  char text[PATH_SIZE + 96];
-  std::snprintf(text, sizeof text, message, named.c_str());
-  err << "qpk: " << text << '\n';
+// A refusal (the builder's messages are worded as the builder words them).
+int refuse(std::ostream& err, const char* message) {
+  err << "qpk: " << message << '\n';
   return 1;
 }
 
@@ -128,16 +125,16 @@ int qpk_sfx(const sfx_settings& settings, const std::vector<std::string>& words,
   std::vector<std::string> inputs;
   char word[PATH_SIZE];
   for (int index = 0; index < count; ++index) {
-    if (positional_get(options.state, index, word) < 0) return refuse(err, "ERROR: Path too long", "");
+    if (positional_get(options.state, index, word) < 0) return refuse(err, "ERROR: Path too long");
     inputs.emplace_back(word);
   }
   const std::string output = inputs.back();
   inputs.pop_back();
 
   option_block block;
-  if (options_record(options.state, &block) < 0) return refuse(err, "ERROR: Option too long", "");
+  if (options_record(options.state, &block) < 0) return refuse(err, "ERROR: Option too long");
   const std::string stub = sfx_stub_path(settings);
-  if (stub.empty()) return refuse(err, "cannot tell where qpk itself is, so where its builder is", "");
+  if (stub.empty()) return refuse(err, "cannot tell where qpk itself is, so where its builder is");
   if (os_path_facts_of(stub.c_str()).kind == OS_PATH_MISSING) {
     err << "qpk: " << stub << ": no builder program here" << stub_hint(settings.source) << '\n';
     return 1;
@@ -148,7 +145,10 @@ int qpk_sfx(const sfx_settings& settings, const std::vector<std::string>& words,
     return 1;
   }
   char target[PATH_SIZE];
-  if (!os_full_path(output.c_str(), target, sizeof target)) return refuse(err, "%s: the path is too long", output);
+  if (!os_full_path(output.c_str(), target, sizeof target)) {
+    err << "qpk: " << output << ": the path is too long\n";
+    return 1;
+  }
 
   made_archive made;
   std::string archive = inputs.front();
@@ -159,7 +159,8 @@ int qpk_sfx(const sfx_settings& settings, const std::vector<std::string>& words,
   // A message about a made archive names the output it was made for.
   const std::string& named = made.path.empty() ? archive : output;
   open_inputs open;
-  const char* failure = se_open_inputs(stub.c_str(), archive.c_str(), &open.files);
-  if (failure == nullptr) failure = se_build_output(stub.c_str(), open.files, block, target, &status, note_output);
-  return failure == nullptr ? 0 : refuse(err, failure, named);
+  se_result result;
+  const bool built = se_open_inputs(stub.c_str(), archive.c_str(), named.c_str(), &open.files, &result) &&
+                     se_build_output(stub.c_str(), open.files, block, target, note_output, &result);
+  return built ? 0 : refuse(err, result.message);
 }

@@ -2,7 +2,7 @@
 #include "tools/qpk/sfx_stub.h"
 
 #include "archive/executable_image.h"
-#include "archive/layout.h"
+#include "archive/locate.h"
 #include "foundation/file.h"
 #include "foundation/path.h"
 

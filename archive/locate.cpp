@@ -1,12 +1,13 @@
 // Finding the archive inside a file and reading what lies before it: the
 // signature check, the trailer that points at an attached archive (in a
 // signed file, before the certificate table), and the option block.
-#include "archive/layout.h"
+#include "archive/locate.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include "archive/executable_image.h"
+#include "foundation/little_endian.h"
 
 namespace {
 
@@ -17,10 +18,6 @@ int signature_at(file_handle file, uint32_t offset) {
   if (status == 0) status = file_read(file, field, SIGNATURE_FIELD_SIZE, nullptr);
   if (status != 0) return status;
   return signature_matches(field, ARCHIVE_SIGNATURE) ? 0 : ERROR_ARCHIVE_SIGNATURE;
-}
-
-uint32_t read_u32(const uint8_t* p) {
-  return p[0] | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
 }
 
 // The archive a trailer ending at trailer_end points at: 0 and *bounds set
@@ -47,7 +44,7 @@ int locate_before_certificate(file_handle file, uint32_t table, archive_bounds* 
   int first = ERROR_ARCHIVE_SIGNATURE;
   for (uint32_t padding = 0; padding + TRAILER_SIZE <= count; ++padding) {
     if (padding > 0 && tail[count - padding] != 0) break;
-    int status = archive_at(file, table - padding, read_u32(tail + count - padding - TRAILER_SIZE), bounds);
+    int status = archive_at(file, table - padding, le_u32(tail + count - padding - TRAILER_SIZE), bounds);
     if (status == 0) return 0;
     if (padding == 0) first = status;
   }
@@ -81,7 +78,7 @@ int archive_locate(file_handle file, archive_bounds* bounds) {
   uint8_t trailer[TRAILER_SIZE];
   if (file_seek(file, -TRAILER_SIZE, FILE_SEEK_END) != 0 || file_read(file, trailer, TRAILER_SIZE, nullptr) != 0)
     return ERROR_ARCHIVE_SIGNATURE;
-  return archive_at(file, length, read_u32(trailer), bounds);
+  return archive_at(file, length, le_u32(trailer), bounds);
 }
 
 int se_read_options(file_handle file, uint32_t start, option_block* block) {
@@ -91,10 +88,4 @@ int se_read_options(file_handle file, uint32_t start, option_block* block) {
   int status = file_seek(file, static_cast<int32_t>(start - sizeof *block), FILE_SEEK_SET);
   if (status == 0) status = file_read(file, block, sizeof *block, nullptr);
   return status == 0 && signature_matches(block->signature, OPTION_SIGNATURE) ? 0 : ERROR_OPTION_BLOCK;
-}
-
-uint32_t se_measure(file_handle file) {
-  int size = 0;
-  file_size(file, &size);
-  return size > 0 ? static_cast<uint32_t>(size) : 0;
 }
