@@ -6,10 +6,6 @@ from support.sandbox import remove_tree
 from support.session import Session, case_name
 
 
-def pytest_configure(config):
-    config.addinivalue_line("markers", "platforms(*names): the builds (posix, win32) a case runs on")
-
-
 @pytest.fixture
 def s(build, request):
     """A fresh sandbox for the case, skipped on a build its platforms marker
