@@ -10,12 +10,6 @@
 
 namespace {
 
-// A cloud-synced or deduplicated folder is a real directory; a symbolic
-// link, junction or mount point is not.
-bool is_real_directory(uint32_t attributes) {
-  return attributes != OS_ATTR_INVALID && (attributes & OS_ATTR_DIRECTORY) != 0 && (attributes & OS_ATTR_LINK) == 0;
-}
-
 // Whether the first length bytes of built name a directory the memo holds:
 // the memo's path itself or one of the folders above it.
 bool confirmed_before(const directory_memo& memo, const char* built, size_t length) {
@@ -51,7 +45,7 @@ int make_directories(archive_file* archive, directory_memo* memo, const char* pa
         const uint32_t attributes = os_get_attributes(built);
         // The chosen folders may be anything that exists, links included.
         const bool present =
-            built_length <= chosen ? attributes != OS_ATTR_INVALID : is_real_directory(attributes);
+            built_length <= chosen ? attributes != OS_ATTR_INVALID : os_is_real_directory(attributes);
         // A link or a file where a folder belongs cannot be made a folder.
         if (!present && !os_dir_create(built)) {
           if (attributes == OS_ATTR_INVALID)

@@ -34,10 +34,7 @@ bool reached_without_links(const char* path, const char* folder) {
     if (!is_separator(path[i])) continue;
     memcpy(prefix, path, i);
     prefix[i] = '\0';
-    uint32_t attributes = os_get_attributes(prefix);
-    if (attributes == OS_ATTR_INVALID || (attributes & OS_ATTR_DIRECTORY) == 0 ||
-        (attributes & OS_ATTR_LINK) != 0)
-      return false;
+    if (!os_is_real_directory(os_get_attributes(prefix))) return false;
   }
   return true;
 }

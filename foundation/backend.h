@@ -108,6 +108,13 @@ constexpr uint32_t OS_ATTR_PRIVATE = 0x20000;
 constexpr uint32_t OS_ATTR_LINK = 0x40000000;
 constexpr uint32_t OS_ATTR_INVALID = 0xFFFFFFFF;
 
+// Whether attributes from os_get_attributes name a real directory, one that
+// may be written into or deleted below: a cloud-synced or deduplicated folder
+// is one; a link, junction or mount point leads elsewhere and is not.
+constexpr bool os_is_real_directory(uint32_t attributes) {
+  return attributes != OS_ATTR_INVALID && (attributes & OS_ATTR_DIRECTORY) != 0 && (attributes & OS_ATTR_LINK) == 0;
+}
+
 // Attributes of whatever is at the path, without following a final symbolic
 // link; OS_ATTR_INVALID when nothing is there.
 uint32_t os_get_attributes(const char* path);

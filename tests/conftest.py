@@ -3,11 +3,13 @@ platform they were built for, a work folder and, for Windows builds, how to
 run them under Wine (cmake/pytest.cmake passes these options). A run that
 passes removes its work folder; a failed one keeps it for a look."""
 import os
-import shutil
-import stat
 import types
 
 import pytest
+
+from support.sandbox import remove_tree
+
+pytest_plugins = ("support.reports",)
 
 
 def pytest_addoption(parser):
@@ -45,16 +47,3 @@ def pytest_sessionfinish(session, exitstatus):
     if exitstatus == pytest.ExitCode.OK:
         remove_tree(session.config.getoption("--work"))
 
-
-def remove_tree(root):
-    """Removes root, whose cases may have left folders that cannot be listed
-    or written."""
-    if not os.path.isdir(root):
-        return
-    os.chmod(root, stat.S_IRWXU)
-    for folder, dirs, _ in os.walk(root):
-        for name in dirs:
-            path = os.path.join(folder, name)
-            if not os.path.islink(path):
-                os.chmod(path, stat.S_IRWXU)
-    shutil.rmtree(root)

@@ -6,9 +6,10 @@ import subprocess
 
 import pytest
 
-from session import (BLOCK_SIZE, OPTION_SIGNATURE, SAMPLE, SEF_AUTO_YES, SEF_DELETE_AFTER, SEF_FORCE_DELETE_PROMPT,
-                     SEF_NO_SPLASH, SEF_NO_STATUS, SEF_SILENT, SEF_USE_PATHS, USAGE_FIRST_LINE, block_fields, layout,
-                     read)
+from support.archive_format import (BLOCK_SIZE, OPTION_SIGNATURE, SEF_AUTO_YES, SEF_DELETE_AFTER,
+                                    SEF_FORCE_DELETE_PROMPT, SEF_NO_SPLASH, SEF_NO_STATUS, SEF_SILENT, SEF_USE_PATHS,
+                                    block_fields, layout)
+from support.session import SAMPLE, USAGE_FIRST_LINE, read
 
 
 @pytest.mark.platforms("posix")

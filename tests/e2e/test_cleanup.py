@@ -9,7 +9,7 @@ import time
 
 import pytest
 
-from session import SAMPLE
+from support.session import SAMPLE
 
 # Generous: the extraction of three small files takes well under a second.
 RECORDING_DEADLINE = 60

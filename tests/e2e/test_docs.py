@@ -5,7 +5,7 @@ import subprocess
 
 import pytest
 
-from session import read
+from support.session import read
 
 SOURCE = os.path.join(os.path.dirname(__file__), "..", "..")
 # Each marker stands just before the block of command lines it names.

@@ -5,7 +5,7 @@ import stat
 
 import pytest
 
-from session import PAYLOAD_TIME, SAMPLE, read, recorded, recorder, recorder_command
+from support.session import PAYLOAD_TIME, SAMPLE, read, recorded, recorder, recorder_command
 
 
 @pytest.mark.platforms("posix", "win32")

@@ -6,43 +6,24 @@ import os
 import random
 import shutil
 import signal
-import struct
 import subprocess
-import sys
 import time
 
 import pytest
 
-from session import SAMPLE, layout, read
+from support.archive_format import ARCHIVE_SIGNATURE, METHOD_DEFLATED, SIGNATURE_SIZE, entries, layout
+from support.disks import small_disk
+from support.session import SAMPLE, read
 
-# Appended, not put first: the hostile folder has test modules of the same
-# names as this folder's (test_limits), which the window flows import.
-sys.path.append(os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "hostile"))
-import faults  # noqa: E402  (the small file system helper)
-
-HEADER_SIZE = 146
-METHOD_DEFLATED = 1
 # A bound that only a hang reaches: the commands below sleep far longer.
 HANG_BOUND = 60
-
-
-def archive_entries(archive):
-    """(name, method, offset of the data in the archive, stored size) of each
-    entry of a well-formed archive."""
-    entries, at = [], 32
-    while at + HEADER_SIZE <= len(archive):
-        name = archive[at:at + 128].split(b"\0")[0].decode()
-        method, _, stored = struct.unpack("<HII", archive[at + 132:at + 142])
-        entries.append((name, method, at + HEADER_SIZE, stored))
-        at += HEADER_SIZE + stored
-    return entries
 
 
 def damage_last_entry(exe):
     """Spoils 32 bytes near the end of the last entry's deflated data, so its
     first blocks inflate and the last does not."""
     _, _, archive, offset = layout(exe)
-    name, method, start, stored = archive_entries(archive)[-1]
+    name, method, start, stored = entries(archive)[-1]
     assert method == METHOD_DEFLATED and stored > 200, "%s must be stored deflated to be damaged so" % name
     data = bytearray(read(exe))
     for at in range(offset + start + stored - 40, offset + start + stored - 8):
@@ -99,7 +80,7 @@ def test_unusable_archive(s):
     # A signed archive of nearly 2 GiB: with the program in front and the
     # block, the trailer's offset would pass 2^31-1.
     with open(s.path("huge.qpk"), "wb") as f:
-        f.write(b"QOR ARCHIVE FORMAT 2.0".ljust(32, b"\0"))
+        f.write(ARCHIVE_SIGNATURE.ljust(SIGNATURE_SIZE, b"\0"))
         f.truncate((1 << 31) - 4096)
     with open(s.path("kept.exe"), "wb") as f:
         f.write(b"precious")
@@ -124,7 +105,7 @@ def test_failed_build_keeps_output(s):
     os.makedirs(out)
     # A disk of half the program's size holds the old output, never the new one.
     disk_kib = os.path.getsize(s.program) // 2048
-    with faults.small_disk(out, size="%dk" % disk_kib):
+    with small_disk(out, size="%dk" % disk_kib):
         with open(os.path.join(out, "data.exe"), "wb") as f:
             f.write(b"precious")
         child = pexpect.spawn(s.program, ["/nosplash", "data.qpk", os.path.join(out, "data.exe")], cwd=s.root,

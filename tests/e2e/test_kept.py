@@ -3,12 +3,10 @@ checksum over every entry qpk create writes, found wrong by qpk test and by
 the self-extractor."""
 import os
 import stat
-import sys
 
 import pytest
 
-sys.path.append(os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "hostile"))
-import craft  # noqa: E402
+from support import craft
 
 ENTRY_ATTR_READONLY, ENTRY_ATTR_ARCHIVE, ENTRY_ATTR_HIDDEN = 0x02, 0x04, 0x08
 ENTRY_ATTR_EXECUTE, ENTRY_ATTR_PRIVATE = 0x100, 0x200

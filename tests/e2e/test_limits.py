@@ -2,11 +2,11 @@
 without their terminating zero, a command line too long, too many words;
 and paths as long as Linux allows, refused with their name past that."""
 import os
-import struct
 
 import pytest
 
-from session import BLOCK_SIZE, SAMPLE, read, recorded, recorder
+from support.archive_format import BLOCK_COMMAND, BLOCK_NAME, BLOCK_SIZE, COMMAND_SIZE, TITLE_SIZE, archive_offset
+from support.session import SAMPLE, read, recorded, recorder
 
 
 @pytest.mark.platforms("posix")
@@ -14,8 +14,7 @@ def test_damaged_option_block(s):
     files = dict(SAMPLE, **{"boom.sh": b"#!/bin/sh\ntouch \"$RECORD\"\n"})
     exe = s.self_extractor(files, ["/q1", "/e", "sh $(Destination)/boom.sh"])
     data = bytearray(read(exe))
-    offset = struct.unpack("<I", data[-4:])[0]
-    data[offset - BLOCK_SIZE] ^= 0xFF
+    data[archive_offset(data) - BLOCK_SIZE] ^= 0xFF
     with open(exe, "wb") as f:
         f.write(data)
     s.env["RECORD"] = s.path("record.txt")
@@ -31,11 +30,10 @@ def test_unterminated_block_fields(s):
     files = dict(SAMPLE, **recorder(s))
     exe = s.self_extractor(files, ["/q1", "/e", "x", "/name", "n"])
     data = bytearray(read(exe))
-    offset = struct.unpack("<I", data[-4:])[0]
-    block = offset - BLOCK_SIZE
-    command = b"sh rec.sh".ljust(128, b" ")  # fills the field: no terminating zero
-    data[block + 36:block + 164] = command
-    data[block + 164:block + 196] = b"N" * 32
+    block = archive_offset(data) - BLOCK_SIZE
+    command = b"sh rec.sh".ljust(COMMAND_SIZE, b" ")  # fills the field: no terminating zero
+    data[block + BLOCK_COMMAND:block + BLOCK_COMMAND + COMMAND_SIZE] = command
+    data[block + BLOCK_NAME:block + BLOCK_NAME + TITLE_SIZE] = b"N" * TITLE_SIZE
     with open(exe, "wb") as f:
         f.write(data)
     s.env["RECORD"] = s.path("record.txt")

@@ -1,12 +1,11 @@
 """Names that travel between systems: UTF-8 names (archives made on Linux)
 and Windows-1252 names (archives made on Windows), extracted on either."""
 import os
-import sys
 
 import pytest
 
-sys.path.append(os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "hostile"))
-import craft  # noqa: E402
+from support import craft
+from support.archive_format import NAME_SIZE, entries as archive_entries
 
 # What each entry name becomes on the Linux side of the destination (Wine
 # maps Windows names to UTF-8 Unix names).
@@ -23,7 +22,7 @@ CP1252_NAMES = {
 
 def build(s, names, *options):
     """A self-extractor of the given raw names, each holding its own name."""
-    entries = [craft.Entry(None, raw, raw_name=craft.field(raw, 128)) for raw in names]
+    entries = [craft.Entry(None, raw, raw_name=craft.field(raw, NAME_SIZE)) for raw in names]
     with open(s.path("names.qpk"), "wb") as f:
         f.write(craft.archive(entries))
     status, _, err = s.builder("/nosplash", "/nostatus", "/q1", *options, "names.qpk")
@@ -68,13 +67,7 @@ def test_list_shows_windows_1252_names_as_utf8(s):
 
 def stored_names(archive):
     with open(archive, "rb") as f:
-        data = f.read()
-    names, at = [], 32
-    while at + craft.HEADER_SIZE <= len(data):
-        names.append(data[at:at + 128].split(b"\0")[0])
-        stored_size = int.from_bytes(data[at + 138:at + 142], "little")
-        at += craft.HEADER_SIZE + stored_size
-    return names
+        return [name for name, _, _, _ in archive_entries(f.read())]
 
 
 @pytest.mark.platforms("win32")

@@ -6,7 +6,7 @@ import os
 import pexpect
 import pytest
 
-from session import SAMPLE, read
+from support.session import SAMPLE, read
 from test_failures import LONG_TEXT, damage_last_entry, write_files
 
 pytestmark = pytest.mark.platforms("posix")

@@ -6,20 +6,14 @@ import re
 
 import pytest
 
-from sandbox import Platform, Run, remove_tree
-
-
-@pytest.hookimpl(hookwrapper=True)
-def pytest_runtest_makereport(item, call):
-    outcome = yield
-    report = outcome.get_result()
-    if report.when == "call":
-        item.passed_call = report.passed
+from checked_run import Run
+from support.reports import passed
+from support.sandbox import Platform, remove_tree
 
 
 @pytest.fixture(scope="session")
 def platform(build):
-    return Platform(build.platform, build.program, build.qpk, build.wine_run, build.prefix)
+    return Platform.of(build)
 
 
 @pytest.fixture(scope="session")
@@ -34,5 +28,5 @@ def new_run(request, build, platform):
     root = os.path.join(build.work, re.sub(r"[^\w.-]", "_", request.node.name))
     remove_tree(root)
     yield lambda sub: Run(platform, os.path.join(root, sub))
-    if getattr(request.node, "passed_call", False):
+    if passed(request.node):
         remove_tree(root)

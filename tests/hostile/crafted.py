@@ -2,8 +2,10 @@
 option block or trailer, with the outcome a user must see."""
 import struct
 
-import craft
-from craft import Entry, METHOD_DEFLATED, METHOD_STORED
+from support import craft
+from support.archive_format import (ARCHIVE_SIGNATURE, BLOCK_SIZE, COMMAND_SIZE, HEADER_SIZE, METHOD_DEFLATED,
+                                    METHOD_STORED, NAME_SIZE, SIGNATURE_SIZE, TITLE_SIZE, TRAILER_SIZE)
+from support.craft import Entry
 
 TEXT = b"hostile input is still only data\n" * 40
 GOOD = Entry("good.txt", b"complete before the damage\n")
@@ -33,7 +35,7 @@ def corrupt(entry):
 def wrapping(name):
     """stored_size that takes the next header position (data position plus
     stored_size) round 32 bits back onto this entry's own header."""
-    return Entry(name, b"x", method=METHOD_DEFLATED, stored_size=(1 << 32) - craft.HEADER_SIZE)
+    return Entry(name, b"x", method=METHOD_DEFLATED, stored_size=(1 << 32) - HEADER_SIZE)
 
 
 def overrun(method, past_end):
@@ -76,7 +78,7 @@ def archive_cases(platform, run_root):
          "too big", None),
         ("zero_entries", [], b"", "fail", None),
         ("empty_name", [GOOD, Entry("", b"nameless")], b"", "fail", None),
-        ("unterminated_name", [Entry("", b"x", raw_name=b"u" * 128)], b"", "fail", None),
+        ("unterminated_name", [Entry("", b"x", raw_name=b"u" * NAME_SIZE)], b"", "fail", None),
         ("control_character_name", [GOOD, Entry("ctl\x18.txt", b"control")], b"", "fail", None),
         ("name_127_characters", [Entry(name127, b"long name\n")], b"", "ok",
          {name127.replace("\\", "/"): b"long name\n"}),
@@ -103,13 +105,13 @@ def archive_cases(platform, run_root):
 
 def archive_body(stub, exe):
     """The archive of a self-extractor that build() made."""
-    return exe[len(stub) + craft.BLOCK_SIZE:-craft.TRAILER_SIZE]
+    return exe[len(stub) + BLOCK_SIZE:-TRAILER_SIZE]
 
 
 def patch_date(archive_bytes):
     """Month 13 in the first entry's date."""
     data = bytearray(archive_bytes)
-    struct.pack_into("<H", data, 32 + 128, (40 << 9) | (13 << 5) | 1)
+    struct.pack_into("<H", data, SIGNATURE_SIZE + NAME_SIZE, (40 << 9) | (13 << 5) | 1)
     return bytes(data)
 
 
@@ -133,7 +135,7 @@ def build(platform, stub, case_name, run_root, flags):
         return craft.self_extractor(stub, craft.option_block(flags, command=command, signature=b"qor se archive "
                                                              b"format 2.0"), body), "damaged", None, ["box/dest"]
     if case_name == "block_fields_unterminated":
-        raw = {"command": command.encode().ljust(128, b" "), "name": b"N" * 32,
+        raw = {"command": command.encode().ljust(COMMAND_SIZE, b" "), "name": b"N" * TITLE_SIZE,
                "destination": (b"./" * 62) + b"dest"}
         block = craft.option_block(flags, raw=raw)
         return craft.self_extractor(stub, block, body), "ok", {"good.txt": GOOD.content}, ["ignored"]
@@ -144,10 +146,10 @@ def build(platform, stub, case_name, run_root, flags):
     if case_name == "trailer_into_stub":
         return craft.self_extractor(stub, good_block, body, trailer=64), "damaged", None, []
     if case_name == "trailer_at_signature_text_in_stub":
-        at = stub.find(craft.ARCHIVE_SIGNATURE + b"\0")
+        at = stub.find(ARCHIVE_SIGNATURE + b"\0")
         assert at >= 0, "the program holds the archive signature text"
-        # The stub's own bytes are read as the archive, and the 324 bytes before
-        # the text are no option block.
+        # The stub's own bytes are read as the archive, and the block's length
+        # before the text is no option block.
         return craft.self_extractor(stub, good_block, body, trailer=at), "damaged", None, ["box/dest"]
     raise KeyError(case_name)
 

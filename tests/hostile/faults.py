@@ -1,33 +1,13 @@
 """What the fault and limit tests share: self-extractors of plain entries
-with the usual flags, small file systems and a look into the key store."""
-import contextlib
+with the usual flags and a look into the key store."""
 import os
-import subprocess
 
-import pytest
+from support import craft
+from support.archive_format import SEF_NO_SPLASH, SEF_SILENT, SEF_USE_PATHS
+from support.craft import Entry
 
-import craft
-from craft import Entry
-
-SILENT = craft.SEF_USE_PATHS | craft.SEF_SILENT | craft.SEF_NO_SPLASH
-NORMAL = craft.SEF_USE_PATHS | craft.SEF_NO_SPLASH
-SEF_AUTO_YES, SEF_DELETE_AFTER = 0x8, craft.SEF_DELETE_AFTER
-
-
-@contextlib.contextmanager
-def small_disk(folder, size="256k", read_only=False):
-    """A tmpfs of the given size mounted on folder; skips the test when
-    none can be mounted."""
-    if os.geteuid() != 0:
-        pytest.skip("mounting a small file system needs root")
-    options = "size=%s,mode=0755%s" % (size, ",ro" if read_only else "")
-    done = subprocess.run(["mount", "-t", "tmpfs", "-o", options, "tmpfs", folder], stderr=subprocess.PIPE)
-    if done.returncode != 0:
-        pytest.skip("cannot mount a tmpfs: %s" % done.stderr.decode(errors="replace").strip())
-    try:
-        yield
-    finally:
-        subprocess.run(["umount", "-l", folder])
+SILENT = SEF_USE_PATHS | SEF_SILENT | SEF_NO_SPLASH
+NORMAL = SEF_USE_PATHS | SEF_NO_SPLASH
 
 
 def sfx(platform, stub, entries, flags=SILENT, command=None):

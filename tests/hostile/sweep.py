@@ -8,8 +8,9 @@ import re
 import struct
 import zlib
 
-import craft
-from craft import Entry, METHOD_DEFLATED, METHOD_STORED
+from support.archive_format import (HEADER_FIELDS, HEADER_SIZE, METHOD_DEFLATED, METHOD_STORED, NAME_SIZE,
+                                    SIGNATURE_SIZE, TRAILER_SIZE)
+from support.craft import Entry
 
 SEED = 20261208
 INT32_MAX = (1 << 31) - 1
@@ -58,15 +59,16 @@ def name_verdict(name):
 def classify(file_bytes, offset, win32):
     """("good", files) / ("bad", None) / ("unknown", None) for the archive
     that starts at offset and ends at the self-extractor's trailer."""
-    data = file_bytes[offset:-craft.TRAILER_SIZE]
-    position, files, verdict = 32, {}, "good"
+    data = file_bytes[offset:-TRAILER_SIZE]
+    position, files, verdict = SIGNATURE_SIZE, {}, "good"
     folders = set()
     while position < len(data):
-        if position + craft.HEADER_SIZE > len(data):
+        if position + HEADER_SIZE > len(data):
             return "bad", None  # too few bytes for another header
-        raw_name = data[position:position + 128]
-        date, time, method, content_size, stored_size, _ = struct.unpack_from("<HHHIII", data, position + 128)
-        start = position + craft.HEADER_SIZE
+        raw_name = data[position:position + NAME_SIZE]
+        date, time, method, content_size, stored_size, _ = struct.unpack_from(HEADER_FIELDS, data,
+                                                                              position + NAME_SIZE)
+        start = position + HEADER_SIZE
         end = start + stored_size
         if b"\0" not in raw_name or offset + end > INT32_MAX:
             return "bad", None
@@ -105,11 +107,11 @@ def classify(file_bytes, offset, win32):
 def mutate(rng, archive_bytes):
     """One flip, set, insert or cut after the archive's signature field."""
     data = bytearray(archive_bytes)
-    at = rng.randrange(32, len(data))
+    at = rng.randrange(SIGNATURE_SIZE, len(data))
     kind = rng.choice(["flip", "zero", "ones", "insert", "cut", "flip-header"])
     if kind == "flip-header":
         # Headers are few among the data bytes: aim at one of them now and then.
-        at = 32 + rng.choice([0, 128, 132, 134, 138, 142]) + rng.randrange(4)
+        at = SIGNATURE_SIZE + rng.choice([0, 128, 132, 134, 138, 142]) + rng.randrange(4)
         data[at] ^= 1 << rng.randrange(8)
     elif kind == "flip":
         data[at] ^= 1 << rng.randrange(8)
@@ -118,7 +120,7 @@ def mutate(rng, archive_bytes):
     elif kind == "ones":
         data[at] = 0xFF
     elif kind == "insert":
-        data[at:at] = bytes(rng.randrange(256) for _ in range(rng.choice([1, 1, 2, 146])))
+        data[at:at] = bytes(rng.randrange(256) for _ in range(rng.choice([1, 1, 2, HEADER_SIZE])))
     else:
         del data[at:at + rng.choice([1, 2, 100, 5000])]
     return kind, at, bytes(data)

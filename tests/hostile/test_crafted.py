@@ -2,9 +2,9 @@
 must show the user the outcome crafted.build names for it."""
 import os
 
-import craft
 from crafted import archive_body, build, names, verify
-from sandbox import Platform
+from support.archive_format import SEF_NO_SPLASH, SEF_SILENT, SEF_USE_PATHS
+from support.sandbox import Platform
 
 
 def pytest_generate_tests(metafunc):
@@ -22,10 +22,10 @@ def modes(platform):
 def test_crafted(platform, stub, new_run, case_name):
     for mode in modes(platform):
         run = new_run(mode)
-        flags = craft.SEF_USE_PATHS | craft.SEF_NO_SPLASH | (craft.SEF_SILENT if mode == "silent" else 0)
+        flags = SEF_USE_PATHS | SEF_NO_SPLASH | (SEF_SILENT if mode == "silent" else 0)
         exe, outcome, files, words = build(platform, stub, case_name, run.root, flags)
         run.write_exe(exe)
-        status, err = run.run(words, cwd=run.root if case_name != "block_fields_unterminated" else
+        status, err = run.extract(words, cwd=run.root if case_name != "block_fields_unterminated" else
                               run.root + "/box")
         try:
             verify(run, mode, outcome, files, status, err, platform.win32)

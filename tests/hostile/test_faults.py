@@ -6,9 +6,10 @@ import re
 
 import pytest
 
-from craft import Entry, METHOD_DEFLATED
-from faults import NORMAL, SEF_AUTO_YES, SEF_DELETE_AFTER, SILENT, filler, key_values, sfx, small_disk
-import craft
+from faults import NORMAL, SILENT, filler, key_values, sfx
+from support.archive_format import METHOD_DEFLATED, SEF_AUTO_YES, SEF_DELETE_AFTER, SEF_USE_PATHS
+from support.craft import Entry
+from support.disks import small_disk
 
 posix_only = pytest.mark.skipif("config.getoption('--platform') != 'posix'",
                                 reason="file systems, the opener and links of the Linux build")
@@ -25,7 +26,7 @@ def test_disk_full_while_writing(platform, stub, new_run):
     assert sum(len(e.content) for e in entries) <= 256 * 1024, "the sizes must pass the space check"
     run.write_exe(sfx(platform, stub, entries, NORMAL | SEF_DELETE_AFTER))
     with small_disk(os.path.join(run.root, "tmp")):
-        status, err = run.run([], skip=[os.path.join(run.root, "tmp"), os.path.join(run.root, "state")])
+        status, err = run.extract([], skip=[os.path.join(run.root, "tmp"), os.path.join(run.root, "state")])
         assert status == 255, "a full disk is an extraction failure with exit -1, got %d: %s" % (status, err)
         assert "Unable to extract files" in err, "the user must read \"Unable to extract files\": %r" % err
         assert not run.ran_command(), "the command must not run after a failed extraction"
@@ -40,7 +41,7 @@ def test_space_check_refuses(platform, stub, new_run):
     os.makedirs(run.dest)
     run.write_exe(sfx(platform, stub, [Entry("big.bin", b"B" * 300000, METHOD_DEFLATED)], NORMAL))
     with small_disk(run.dest):
-        status, err = run.run(["box/dest"])
+        status, err = run.extract(["box/dest"])
         assert status == 255, "too little space ends with -1, got %d" % status
         assert "Insufficient space to extract files" in err, "the user must read why: %r" % err
         lines = err.splitlines()
@@ -60,7 +61,7 @@ def test_read_only_destination(platform, stub, new_run):
     os.makedirs(run.dest)
     run.write_exe(sfx(platform, stub, [Entry("a.txt", b"a")], NORMAL))
     with small_disk(run.dest, read_only=True):
-        status, err = run.run(["box/dest"])
+        status, err = run.extract(["box/dest"])
         assert status == 255 and "Unable to extract files" in err, \
             "a read-only destination is an extraction failure with exit -1: %d %r" % (status, err)
         assert not run.ran_command(), "the command must not run"
@@ -68,8 +69,8 @@ def test_read_only_destination(platform, stub, new_run):
 
 def test_missing_destination_without_paths(platform, stub, new_run):
     run = new_run("missing")
-    run.write_exe(sfx(platform, stub, [Entry("a.txt", b"a")], SILENT & ~craft.SEF_USE_PATHS))
-    status, _ = run.run(["box/dest"])
+    run.write_exe(sfx(platform, stub, [Entry("a.txt", b"a")], SILENT & ~SEF_USE_PATHS))
+    status, _ = run.extract(["box/dest"])
     assert status == 255, "a missing destination without paths fails the extraction with -1, got %d" % status
     assert not os.path.exists(run.dest), "without paths the destination is not created"
     assert not run.ran_command(), "the command must not run"
@@ -80,7 +81,7 @@ def test_unwritable_existing_target(platform, stub, new_run):
     run = new_run("unwritable")
     os.makedirs(os.path.join(run.dest, "a.txt"))
     run.write_exe(sfx(platform, stub, [Entry("a.txt", b"a")], SILENT | SEF_AUTO_YES))
-    status, _ = run.run(["box/dest"])
+    status, _ = run.extract(["box/dest"])
     assert status == 255, "an unwritable target fails the extraction with -1, got %d" % status
     assert os.path.isdir(os.path.join(run.dest, "a.txt")), "the directory stays"
     assert not run.ran_command(), "the command must not run"
@@ -90,7 +91,7 @@ def test_unwritable_existing_target(platform, stub, new_run):
 def test_launch_of_missing_program(platform, stub, new_run):
     run = new_run("missing-program")
     run.write_exe(sfx(platform, stub, [Entry("a.txt", b"a")], SILENT, command="Z:\\no\\such\\setup.exe /s"))
-    status, _ = run.run(["box/dest"])
+    status, _ = run.extract(["box/dest"])
     assert status == 255, "a launch that cannot start ends with -1, got %d" % status
     assert os.path.isfile(os.path.join(run.dest, "a.txt")), "the extracted files stay"
 
@@ -102,7 +103,7 @@ def test_launch_of_missing_opener(platform, stub, new_run):
     run = new_run("missing-opener")
     run.env["PATH"] = os.path.join(run.root, "empty-path")
     run.write_exe(sfx(platform, stub, [Entry("a.txt", b"a")], NORMAL, command="start a.txt"))
-    status, err = run.run(["box/dest"])
+    status, err = run.extract(["box/dest"])
     assert status == 255, "a launch that cannot start ends with -1, got %d" % status
     assert "Error (-8002): Unable to open launch \"start a.txt box/dest\"." in err, "the report names it: %r" % err
 
@@ -124,7 +125,7 @@ def test_two_runs_side_by_side(platform, stub, new_run):
         run.env.update(shared, OTHER=other.marker)
         entries = [Entry(name, name.encode()), Entry("wait.sh", WAIT_FOR_OTHER)]
         run.write_exe(sfx(platform, stub, entries, SILENT | SEF_DELETE_AFTER, "sh wait.sh"))
-    processes = [first.start([]), second.start([])]
+    processes = [first.start(first.exe, []), second.start(second.exe, [])]
     for process in processes:
         process.communicate(timeout=120)
         assert process.returncode == 0, "both runs end with 0, got %d" % process.returncode
@@ -155,7 +156,7 @@ def test_cleanup_never_follows_links(platform, stub, new_run):
     swap = 'rm -rf sub top && ln -s "$ELSEWHERE" sub && ln -s "$ELSEWHERE/file.txt" top && touch "$MARKER" #'
     entries = [Entry("sub\\file.txt", b"mine"), Entry("sub\\deep\\inner.txt", b"mine too"), Entry("top", b"t")]
     run.write_exe(sfx(platform, stub, entries, SILENT | SEF_DELETE_AFTER, swap))
-    status, _ = run.run([], skip=[os.path.join(run.root, "tmp"), os.path.join(run.root, "state")])
+    status, _ = run.extract([], skip=[os.path.join(run.root, "tmp"), os.path.join(run.root, "state")])
     assert status == 0 and run.ran_command(), "the run and its command succeed, got %d" % status
     for name, data in precious.items():
         path = os.path.join(elsewhere, name)
@@ -175,7 +176,7 @@ def test_private_folders(platform, stub, new_run):
     run.write_exe(sfx(platform, stub, [Entry("a.txt", b"a")], SILENT | SEF_DELETE_AFTER, show))
     old = os.umask(0o022)
     try:
-        status, _ = run.run([], skip=[os.path.join(run.root, "tmp"), os.path.join(run.root, "state")])
+        status, _ = run.extract([], skip=[os.path.join(run.root, "tmp"), os.path.join(run.root, "state")])
     finally:
         os.umask(old)
     assert status == 0, "the run succeeds, got %d" % status

@@ -2,11 +2,12 @@
 destination and of what is written below it, and the option values the
 builder records. Nothing may be cut where a cut changes the meaning."""
 import os
-import subprocess
 
-import craft
-from craft import Entry
 from faults import sfx, SILENT, NORMAL
+from support import craft
+from support.archive_format import (BLOCK_COMMAND, BLOCK_DESTINATION, BLOCK_NAME, COMMAND_SIZE, DESTINATION_SIZE,
+                                    TITLE_SIZE, layout)
+from support.craft import Entry
 
 
 def deep_destination(run, length):
@@ -37,7 +38,7 @@ def test_destination_lengths(platform, stub, new_run):
         run.write_exe(sfx(platform, stub, [Entry("n.txt", b"n")], flags, command=""))
         word = platform.native_path(destination)
         assert len(word) == length, "the destination word has %d characters" % length
-        status, err = run.run([word])
+        status, err = run.extract([word])
         where = "destination of %d characters: " % length
         expected = 0 if outcome == "extracted" else 255
         assert status == expected, where + "exit %d, got %d %r" % (expected, status, err)
@@ -51,35 +52,22 @@ def test_destination_lengths(platform, stub, new_run):
             assert message in err, where + "the user must read %r: %r" % (message, err)
 
 
-def builder(platform, run, words):
-    command = platform.command(platform.program, ["/nosplash", "/nostatus"] + words)
-    done = subprocess.run(command, cwd=run.root, env=run.env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                          stderr=subprocess.PIPE, start_new_session=True, timeout=120)
-    return done.returncode, done.stderr.decode(errors="replace")
-
-
-def block_of(exe):
-    with open(exe, "rb") as f:
-        data = f.read()
-    offset = craft.archive_offset(data)
-    return data[offset - craft.BLOCK_SIZE:offset]
-
-
 def test_recorded_option_lengths(platform, stub, new_run):
     """The builder records values that fit their fields whole and refuses one
     character more with a message, writing nothing."""
     command = platform.marker_command()
     fill = lambda text, n: text + " " + "x" * (n - len(text) - 1)
-    table = [("e", fill(command, 127), 36, 128, True), ("e", fill(command, 128), 36, 128, False),
-             ("name", "N" * 31, 164, 32, True), ("name", "N" * 32, 164, 32, False),
-             ("destinationdirectory", "./" * 61 + "dest/", 196, 128, True),
-             ("destinationdirectory", "./" * 61 + "dest//", 196, 128, False)]
+    table = [("e", fill(command, 127), BLOCK_COMMAND, COMMAND_SIZE, True),
+             ("e", fill(command, 128), BLOCK_COMMAND, COMMAND_SIZE, False),
+             ("name", "N" * 31, BLOCK_NAME, TITLE_SIZE, True), ("name", "N" * 32, BLOCK_NAME, TITLE_SIZE, False),
+             ("destinationdirectory", "./" * 61 + "dest/", BLOCK_DESTINATION, DESTINATION_SIZE, True),
+             ("destinationdirectory", "./" * 61 + "dest//", BLOCK_DESTINATION, DESTINATION_SIZE, False)]
     for option, value, at, size, fits in table:
         run = new_run("option-%s-%d" % (option, len(value)))
         with open(os.path.join(run.root, "a.qpk"), "wb") as f:
             f.write(craft.archive([Entry("a.txt", b"a")]))
         where = "/%s of %d characters: " % (option, len(value))
-        status, err = builder(platform, run, ["/q1", "/" + option, value, "a.qpk"])
+        status, _, err = run.run(platform.program, ["/nosplash", "/nostatus", "/q1", "/" + option, value, "a.qpk"])
         assert status == (0 if fits else 255), where + "the builder ends with %d, got %d" % (0 if fits else 255, status)
         exe = os.path.join(run.root, "a.exe")
         if not fits:
@@ -88,12 +76,11 @@ def test_recorded_option_lengths(platform, stub, new_run):
                 assert "ERROR: Option too long" in err, where + "and the user is told: %r" % err
             continue
         assert os.path.isfile(exe), where + "the self-extractor is built: %r" % err
-        field = block_of(exe)[at:at + size]
+        field = layout(exe)[1][at:at + size]
         assert field == value.encode() + b"\0" * (size - len(value)), where + "recorded whole and zero-terminated"
         if option != "name":
-            status, _ = subprocess.run(platform.command(exe, ["box/dest"]), cwd=os.path.join(run.root, "box")
-                                       if option == "destinationdirectory" else run.root, env=run.env,
-                                       stdin=subprocess.DEVNULL, capture_output=True, timeout=120).returncode, None
+            status, _, _ = run.run(exe, ["box/dest"], cwd=run.path("box") if option == "destinationdirectory"
+                                   else run.root)
             assert status == 0, where + "the self-extractor runs, got %d" % status
             if option == "e":
                 assert run.ran_command(), where + "the whole command runs"

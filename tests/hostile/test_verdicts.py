@@ -46,7 +46,7 @@ def test_verdicts(platform, stub, new_run):
         run = new_run(name)
         exe, _, _, words = crafted.build(platform, stub, name, run.root, SILENT)
         run.write_exe(exe)
-        status, err = run.run(words)
+        status, err = run.extract(words)
         program_ok = status == 0 and run.ran_command()
         body = os.path.join(run.root, "archive.qpk")
         with open(body, "wb") as f:

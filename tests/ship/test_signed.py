@@ -3,26 +3,19 @@ trailer (after zero bytes that align it), and the self-extractor, qpk and a
 signed builder must still work. Signing uses osslsigncode and a throw-away
 certificate made here."""
 import os
-import shutil
 import struct
 import subprocess
 import types
 
 import pytest
 
-OPTION_SIGNATURE = b"QOR SE ARCHIVE FORMAT 2.0"
-OPTION_BLOCK_SIZE = 324
+from shipped import fresh
+from support.archive_format import BLOCK_COMMAND, BLOCK_SIZE, OPTION_SIGNATURE, SIGNATURE_SIZE, TRAILER_SIZE
 PAYLOAD = {
     "readme.txt": b"Signed and sealed.\r\n",
     "docs/guide.txt": b"step by step\n" * 700,
     "bin/table.bin": bytes(range(256)) * 9,
 }
-
-
-def fresh(path):
-    shutil.rmtree(path, ignore_errors=True)
-    os.makedirs(path)
-    return path
 
 
 def header_fields(path):
@@ -93,7 +86,7 @@ def kit(build):
             if padding_for is None:
                 break
             stub, padding = padding_for
-            length = stub + OPTION_BLOCK_SIZE + os.path.getsize(path) + 4
+            length = stub + BLOCK_SIZE + os.path.getsize(path) + TRAILER_SIZE
             files["filler.bin"] = b"f" * ((-padding - length) % 8)
         return path
 
@@ -186,9 +179,9 @@ def test_qpk_reads_signed_files_whatever_the_alignment(build, kit, padding):
     if build.win32:
         pytest.skip("the Windows build reads builder-made signed files in the tests above")
     archive = open(kit.archive("plain"), "rb").read()
-    image_end = 0x400 + (-padding - (0x400 + OPTION_BLOCK_SIZE + len(archive) + 4)) % 8
-    block = OPTION_SIGNATURE.ljust(32, b"\0") + struct.pack("<I", 1) + bytes(OPTION_BLOCK_SIZE - 36)
-    exe = crafted_stub(image_end) + block + archive + struct.pack("<I", image_end + OPTION_BLOCK_SIZE)
+    image_end = 0x400 + (-padding - (0x400 + BLOCK_SIZE + len(archive) + TRAILER_SIZE)) % 8
+    block = OPTION_SIGNATURE.ljust(SIGNATURE_SIZE, b"\0") + struct.pack("<I", 1) + bytes(BLOCK_SIZE - BLOCK_COMMAND)
+    exe = crafted_stub(image_end) + block + archive + struct.pack("<I", image_end + BLOCK_SIZE)
     path, signed = (os.path.join(kit.root, "crafted%s.exe" % suffix) for suffix in ("", "-signed"))
     open(path, "wb").write(exe)
     assert kit.sign(path, signed) == padding

@@ -316,6 +316,9 @@ TEST(BackendTest, PosixPermissionsFollowTheAttributes) {
   EXPECT_EQ(0u, os_get_attributes(link.c_str()) & OS_ATTR_DIRECTORY);
   EXPECT_NE(0u, os_get_attributes(link.c_str()) & OS_ATTR_LINK) << "a symbolic link is a link";
   EXPECT_EQ(0u, os_get_attributes(target.c_str()) & OS_ATTR_LINK) << "its target is not";
+  EXPECT_TRUE(os_is_real_directory(os_get_attributes(target.c_str())));
+  EXPECT_FALSE(os_is_real_directory(os_get_attributes(link.c_str()))) << "a link to a folder is no real folder";
+  EXPECT_FALSE(os_is_real_directory(os_get_attributes(dir.path("missing").c_str())));
   EXPECT_FALSE(os_set_attributes(link.c_str(), OS_ATTR_READONLY));
   EXPECT_TRUE(os_dir_remove(link.c_str()));
   EXPECT_FALSE(path_exists(link));

@@ -11,14 +11,11 @@ import os
 
 import pytest
 
-import test_build
-import test_failures
-import test_limits
-from session import SAMPLE, layout, read
+from e2e import test_build, test_failures, test_limits
+from support.archive_format import layout
+from support.session import SAMPLE, read
 from windows import (CANCEL_QUESTION, CONTINUE_HINT, ITEM_CONTINUE, ITEM_CONTINUE_HINT, ITEM_OUTPUT,
                      ITEM_STATUS_LINE, many_files)
-
-pytestmark = pytest.mark.window_flow
 
 # The cases whose programs show message boxes on Windows.
 BOX_CASES = [test_build.test_usage_text, test_build.test_option_errors, test_build.test_missing_archive,

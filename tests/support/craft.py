@@ -4,13 +4,10 @@ from plain values, never by the program under test."""
 import struct
 import zlib
 
-ARCHIVE_SIGNATURE = b"QOR ARCHIVE FORMAT 2.0"
-OPTION_SIGNATURE = b"QOR SE ARCHIVE FORMAT 2.0"
-BLOCK_SIZE = 324
-TRAILER_SIZE = 4
-HEADER_SIZE = 146
-METHOD_DEFLATED, METHOD_STORED = 1, 2
-SEF_USE_PATHS, SEF_SILENT, SEF_DELETE_AFTER, SEF_NO_SPLASH = 0x1, 0x2, 0x20, 0x40
+from support.archive_format import (ARCHIVE_SIGNATURE, BLOCK_SIZE, COMMAND_SIZE, DESTINATION_SIZE, HEADER_FIELDS,
+                                    METHOD_DEFLATED, METHOD_STORED, NAME_SIZE, OPTION_SIGNATURE, SEF_NO_SPLASH,
+                                    SEF_SILENT, SEF_USE_PATHS, SIGNATURE_SIZE, TITLE_SIZE)
+
 # 2020-05-17 10:20:30 in the FAT encoding.
 DOS_DATE = ((2020 - 1980) << 9) | (5 << 5) | 17
 DOS_TIME = (10 << 11) | (20 << 5) | (30 // 2)
@@ -48,8 +45,8 @@ class Entry:
         self.raw_name = raw_name
 
     def header(self):
-        name = self.raw_name if self.raw_name is not None else field(self.name, 128)
-        return name + struct.pack("<HHHIII", DOS_DATE, DOS_TIME, self.method, self.content_size & 0xFFFFFFFF,
+        name = self.raw_name if self.raw_name is not None else field(self.name, NAME_SIZE)
+        return name + struct.pack(HEADER_FIELDS, DOS_DATE, DOS_TIME, self.method, self.content_size & 0xFFFFFFFF,
                                   self.stored_size & 0xFFFFFFFF, self.attributes)
 
     def bytes(self):
@@ -57,17 +54,17 @@ class Entry:
 
 
 def archive(entries, tail=b""):
-    data = field(ARCHIVE_SIGNATURE, 32) + b"".join(e.bytes() for e in entries) + tail
+    data = field(ARCHIVE_SIGNATURE, SIGNATURE_SIZE) + b"".join(e.bytes() for e in entries) + tail
     return data
 
 
 def option_block(flags=SEF_USE_PATHS | SEF_SILENT | SEF_NO_SPLASH, command="", name="", destination="",
                  signature=OPTION_SIGNATURE, raw=None):
-    """The 324-byte block; raw gives any of the text fields as exact bytes."""
+    """The option block; raw gives any of the text fields as exact bytes."""
     raw = raw or {}
-    block = (raw.get("signature") or field(signature, 32)) + struct.pack("<I", flags) + \
-        (raw.get("command") or field(command, 128)) + (raw.get("name") or field(name, 32)) + \
-        (raw.get("destination") or field(destination, 128))
+    block = (raw.get("signature") or field(signature, SIGNATURE_SIZE)) + struct.pack("<I", flags) + \
+        (raw.get("command") or field(command, COMMAND_SIZE)) + (raw.get("name") or field(name, TITLE_SIZE)) + \
+        (raw.get("destination") or field(destination, DESTINATION_SIZE))
     assert len(block) == BLOCK_SIZE
     return block
 
@@ -81,7 +78,3 @@ def self_extractor(stub, block, archive_bytes, trailer=None):
     elif isinstance(trailer, int):
         trailer = struct.pack("<I", trailer & 0xFFFFFFFF)
     return stub + block + archive_bytes + trailer
-
-
-def archive_offset(exe_bytes):
-    return struct.unpack("<I", exe_bytes[-4:])[0]

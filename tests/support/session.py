@@ -1,80 +1,41 @@
-"""The sandbox of a whole-process test: a scratch folder, the programs under
-test run in it natively or under Wine, and what a run leaves behind (clean-up
-keys, temporary folders); with the self-extractor's layout and the payload
-the cases share."""
+"""The sandbox of a whole-process case: the builder, qpk and the
+self-extractors they make run in it, and what a run leaves behind (clean-up
+keys, temporary folders); with the payload the cases share."""
 import calendar
 import glob
 import os
-import shutil
-import stat
-import struct
 import subprocess
-import zlib
 
-OPTION_SIGNATURE = b"QOR SE ARCHIVE FORMAT 2.0"
-ARCHIVE_SIGNATURE = b"QOR ARCHIVE FORMAT 2.0"
-BLOCK_SIZE = 324
-SEF_USE_PATHS, SEF_SILENT, SEF_QUIET, SEF_AUTO_YES, SEF_AUTO_NO = 0x1, 0x2, 0x4, 0x8, 0x10
-SEF_DELETE_AFTER, SEF_NO_SPLASH, SEF_NO_STATUS, SEF_FORCE_DELETE_PROMPT = 0x20, 0x40, 0x80, 0x100
+from support.sandbox import Platform, Sandbox
+
 USAGE_FIRST_LINE = "usage: QPK2EXE [options] {QPK file} [EXE file]"
 # A fixed, even-second UTC time for payload files: the archive keeps times in
 # 2-second steps and the extractor sets them without a time-zone step.
 PAYLOAD_TIME = calendar.timegm((2020, 5, 17, 10, 20, 30))
+SAMPLE = {"readme.txt": b"read me\n", "docs/guide.txt": b"a guide\n", "data/table.bin": bytes(range(256)) * 3}
 
 
-class Session:
-    """One test's scratch folder and the programs under test."""
+def case_name(node):
+    """The case's name without "test_", with its parameter: the sandbox folder
+    and the screenshots are named after it."""
+    name = node.originalname[len("test_"):]
+    callspec = getattr(node, "callspec", None)
+    return name + "_" + callspec.id if callspec else name
+
+
+class Session(Sandbox):
+    """One case's sandbox in <work>/<name> and the programs under test."""
 
     def __init__(self, build, name):
-        self.platform = build.platform
+        super().__init__(Platform.of(build), os.path.join(build.work, name), name)
         self.program = build.program
         self.qpk = build.qpk
         self.wine_run = build.wine_run
         self.prefix = build.prefix
-        self.root = os.path.join(build.work, name)
-        if os.path.exists(self.root):
-            make_writable(self.root)
-            shutil.rmtree(self.root)
-        os.makedirs(self.root)
-        self.env = dict(os.environ)
-        self.env["XDG_STATE_HOME"] = self.path("state")
-        self.env["TMPDIR"] = self.path("tmp")
-        os.makedirs(self.path("tmp"))
-        # The optional log library, built beside the program, would otherwise
-        # write into the folders the tests watch.
-        self.env["QORLOG32_FILE"] = self.root + ".qorlog32.log"
-        # Half the sessions extract on four threads and half on one (Windows
-        # keeps one whatever is asked), the same half in every checkout.
-        self.env["QPK2EXE_THREADS"] = "4" if zlib.crc32(name.encode()) % 2 else "1"
-        # Natively no display means no terminal questions either. Wine keeps
-        # the display its server started with, so a Windows run keeps it.
-        if self.platform != "win32":
-            self.env.pop("DISPLAY", None)
         # Under Wine the temporary folder and the registry are the prefix's,
         # shared by every test: only what appears during this test counts.
         self.baseline_dirs, self.baseline_keys = set(), set()
         self.baseline_dirs, self.baseline_keys = set(self.temporary_dirs()), set(self.cleanup_keys())
-
-    @property
-    def win32(self):
-        return self.platform == "win32"
-
-    def path(self, *parts):
-        return os.path.join(self.root, *parts)
-
-    def run(self, program, words, cwd=None, env=None):
-        command = [program] + list(words)
-        if self.win32:
-            command = [self.wine_run, self.prefix] + command
-        # A new session has no controlling terminal: questions are answered No.
-        done = subprocess.run(command, cwd=cwd or self.root, env=env or self.env, stdin=subprocess.DEVNULL,
-                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, start_new_session=True,
-                              timeout=120)
-        return done.returncode, done.stdout.decode(errors="replace"), done.stderr.decode(errors="replace")
-
-    def native_path(self, path):
-        """A path as the program under test writes it."""
-        return "Z:" + path.replace("/", "\\") if self.win32 else path
 
     def builder(self, *words, cwd=None):
         return self.run(self.program, words, cwd)
@@ -136,33 +97,9 @@ class Session:
         return [p for p in glob.glob(self.path("tmp", "QOR*"))]
 
 
-def make_writable(root):
-    for folder, dirs, files in os.walk(root):
-        for name in dirs + files:
-            p = os.path.join(folder, name)
-            if not os.path.islink(p):
-                os.chmod(p, os.stat(p).st_mode | stat.S_IWUSR)
-
-
 def read(path):
     with open(path, "rb") as f:
         return f.read()
-
-
-def layout(exe):
-    """(stub, option block, archive, trailer offset) of a self-extractor."""
-    data = read(exe)
-    offset = struct.unpack("<I", data[-4:])[0]
-    return data[:offset - BLOCK_SIZE], data[offset - BLOCK_SIZE:offset], data[offset:-4], offset
-
-
-def block_fields(block):
-    text = lambda raw: raw.split(b"\0")[0].decode()
-    return {"signature": block[:32], "flags": struct.unpack("<I", block[32:36])[0], "command": text(block[36:164]),
-            "name": text(block[164:196]), "destination": text(block[196:324])}
-
-
-SAMPLE = {"readme.txt": b"read me\n", "docs/guide.txt": b"a guide\n", "data/table.bin": bytes(range(256)) * 3}
 
 
 def recorder(s):

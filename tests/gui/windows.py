@@ -12,14 +12,12 @@ import os
 import re
 import shutil
 import subprocess
-import sys
 import tempfile
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "gui"))
-import resource_ids  # noqa: E402
-import waiting  # noqa: E402
-from session import Session, read  # noqa: E402
+import resource_ids
+import waiting
+from support.session import Session, read
 
 TITLE = "QORARC Self-Extractor"
 WAIT = 30.0  # bound for a window to appear, change or go, and for a run to end
