@@ -46,6 +46,9 @@ void tell(se_temporary_note note, const char* name) {
 
 bool se_open_inputs(const char* stub, const char* archive, const char* archive_name, se_build_inputs* inputs,
                     se_result* result) {
+  result->status = 0;
+  result->message[0] = '\0';
+  result->path[0] = '\0';
   char text[SE_MESSAGE_SIZE];
   int status = file_open(stub, &inputs->stub, FILE_MODE_READ);
   if (status != 0) {

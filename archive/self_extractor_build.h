@@ -24,10 +24,12 @@ constexpr size_t SE_MESSAGE_SIZE = PATH_SIZE + 64;
 // status (negative), the message saying what failed (with the file it names),
 // and the file whose system reason explains it ("" when the message says
 // all), for a failure line such as "out/setup: No space left on device".
+// se_open_inputs starts it; the texts have no initialisers because an 8 KiB
+// zero template would be kept in the program's read-only data.
 struct se_result {
   int status = 0;
-  char message[SE_MESSAGE_SIZE] = "";
-  char path[PATH_SIZE] = "";
+  char message[SE_MESSAGE_SIZE];
+  char path[PATH_SIZE];
 };
 
 // The two open inputs of a build; NO_FILE where one is not open.
