@@ -10,6 +10,7 @@
 #include "archive/locate.h"
 #include "archive/option_table.h"
 #include "driver/cleanup_run.h"
+#include "driver/damaged_check.h"
 #include "driver/exit_status.h"
 #include "driver/extraction_run.h"
 #include "driver/failure_message.h"
@@ -149,11 +150,7 @@ int run_command(const char* command, int argc, char** argv, uint32_t flags, bool
 int extraction_run(const option_state& options, int argc, char** argv, const extraction_choices& choices) {
   LOG_MESSAGE(LOG_INFO, "Extracting...");
   option_block block;
-  const archive_file* own = archive_current();
-  int status = se_read_options(own->file, own->start, &block);
-  // A block that cannot be read or is not signed holds nothing to act on:
-  // its command would be a launch of whatever bytes are there.
-  if (status < 0) ui_report_error(status, DAMAGED_SELF_EXTRACTOR_TEXT);
+  read_own_options(&block);
   const block_texts texts = texts_of(block);
   uint32_t flags = block.flags;
 
@@ -202,7 +199,7 @@ int extraction_run(const option_state& options, int argc, char** argv, const ext
   // The Windows program's one thread also pumps its window's messages.
   archive_set_threads(work_crew_threads_wanted());
 #endif
-  status = archive_extract("*.*", g_target_path, (flags & SEF_USE_PATHS) ? 1 : 0);
+  const int status = archive_extract("*.*", g_target_path, (flags & SEF_USE_PATHS) ? 1 : 0);
   int exit_status = EXIT_STATUS_FAILURE;
   if (status == ERROR_CANCELLED && SAYS_CANCELLED) {
     ui_notify(EVENT_MESSAGE, "Cancelled");

@@ -4,10 +4,6 @@
 
 struct option_state;  // options/options.h
 
-// The message for an option block that cannot be read or is not signed, and
-// for bytes past the program's image that hold no archive.
-constexpr char DAMAGED_SELF_EXTRACTOR_TEXT[] = "Damaged self-extractor";
-
 // What the person starting a self-extractor asked for beyond its recorded
 // options: on Linux through its own long options (driver/own_options.h); on
 // Windows always the defaults.

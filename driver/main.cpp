@@ -7,9 +7,8 @@
 #include <initializer_list>
 
 #include "archive/access.h"
-#include "archive/executable_image.h"
-#include "archive/layout.h"
 #include "driver/build_run.h"
+#include "driver/damaged_check.h"
 #include "driver/entry.h"
 #include "driver/exit_status.h"
 #include "driver/extraction_run.h"
@@ -69,17 +68,6 @@ bool asks_for_usage(int argc, char** argv) {
 // "--version" asks for the version only as the one word of the command line;
 // among other words it is an option the table does not know, and refused.
 bool asks_for_version(int argc, char** argv) { return argc == 2 && strcmp(argv[1], "--version") == 0; }
-
-// A program file that carries bytes past its own image but no archive was a
-// self-extractor once: cut short, or its trailer damaged.
-bool damaged_self_extractor(const char* path) {
-  file_handle file = NO_FILE;
-  if (file_open(path, &file, FILE_MODE_READ) != 0) return false;
-  uint32_t appended = 0;
-  bool damaged = executable_bytes_past_image(file, &appended) == 0 && appended > 0;
-  file_close(file);
-  return damaged;
-}
 
 // The own path into entry 0; an empty path when it does not fit, which
 // driver_run refuses.
@@ -149,9 +137,8 @@ int driver_run(int argc, char** argv) {
 #endif
   } else if (self_extractor) {
     exit_status = extraction_run(options, argc, argv, choices);
-  } else if (damaged_self_extractor(argv[0])) {
-    ui_report_error(ERROR_OPTION_BLOCK, DAMAGED_SELF_EXTRACTOR_TEXT);
   } else {
+    refuse_damaged_program(argv[0]);
     exit_status = build_run(options, argc, argv);
   }
   options_free(&options);
