@@ -8,6 +8,7 @@
 
 #include "foundation/failure.h"
 #include "foundation/file.h"
+#include "ui/format_cut.h"
 #include "ui/overwrite.h"
 #include "ui/state.h"
 #include "ui/ui.h"
@@ -26,15 +27,6 @@ constexpr int ERROR_TEXT_SIZE = 256;
 #else
 constexpr int ERROR_TEXT_SIZE = UI_MESSAGE_SIZE;
 #endif
-
-
-// Formats a display text into a fixed buffer, cutting what does not fit.
-static void format_cut(char* out, size_t size, const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  vsnprintf(out, size, format, args);
-  va_end(args);
-}
 
 void ui_set_interaction_mode(int mode) { ui_state.interaction_mode = mode; }
 void ui_set_response_mode(int mode) { ui_state.response_mode = mode; }
