@@ -1,6 +1,7 @@
 // POSIX back-end of the work crew: pthread mutexes, conditions and threads.
 #include <pthread.h>
 #include <sched.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -58,6 +59,17 @@ void* thread_main(void* argument) {
   return nullptr;
 }
 
+// Every signal but a fault's: a worker must never take Ctrl-C or a stop, or
+// the flag its handler sets would not wake the thread asking a question in
+// ppoll, and the question would wait for another key.
+sigset_t worker_signal_mask() {
+  sigset_t mask;
+  sigfillset(&mask);
+  const int faults[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS, SIGABRT};
+  for (int fault : faults) sigdelset(&mask, fault);
+  return mask;
+}
+
 }  // namespace
 
 bool os_thread_start(void (*run)(void* context), void* context, os_thread* out) {
@@ -67,8 +79,13 @@ bool os_thread_start(void (*run)(void* context), void* context, os_thread* out) 
   bool made = start != nullptr && thread != nullptr && pthread_attr_init(&attributes) == 0;
   if (made) {
     *start = {run, context};
+    // The new thread inherits the mask in force when it is created.
+    const sigset_t worker_mask = worker_signal_mask();
+    sigset_t previous;
+    pthread_sigmask(SIG_SETMASK, &worker_mask, &previous);
     made = pthread_attr_setstacksize(&attributes, THREAD_STACK_SIZE) == 0 &&
            pthread_create(thread, &attributes, thread_main, start) == 0;
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     pthread_attr_destroy(&attributes);
   }
   if (!made) {

@@ -4,8 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <csignal>
 #include <cstdint>
 
+#ifndef _WIN32
+#include <pthread.h>
+#endif
+
+#include "foundation/backend.h"
 #include "foundation/work_crew.h"
 
 namespace {
@@ -62,3 +68,28 @@ TEST(WorkCrew, StopFinishesPostedJobs) {
 }
 
 }  // namespace
+
+#ifndef _WIN32
+// A worker that took Ctrl-C would leave the thread asking a question asleep.
+TEST(WorkCrew, WorkersNeverTakeTheStopSignals) {
+  struct seen {
+    bool blocked[3] = {};
+  } worker;
+  static constexpr int STOPS[] = {SIGINT, SIGTERM, SIGHUP};
+  os_thread thread;
+  ASSERT_TRUE(os_thread_start(
+      [](void* context) {
+        sigset_t mask;
+        pthread_sigmask(SIG_BLOCK, nullptr, &mask);
+        for (int i = 0; i < 3; ++i) static_cast<seen*>(context)->blocked[i] = sigismember(&mask, STOPS[i]) == 1;
+      },
+      &worker, &thread));
+  os_thread_join(thread);
+  sigset_t own;
+  pthread_sigmask(SIG_BLOCK, nullptr, &own);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_TRUE(worker.blocked[i]) << "signal " << STOPS[i];
+    EXPECT_EQ(0, sigismember(&own, STOPS[i])) << "the starting thread's mask is left as it was";
+  }
+}
+#endif
